@@ -1,0 +1,94 @@
+#pragma once
+// The process-wide run records shared by the commands, and the chapter list.
+
+#include <atomic>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnlow {
+
+struct UiFont {
+  int angle = 0;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  bool strikeOut = false;
+  int size = 9;
+  std::string name;  // GBK; "宋体" until the settings are read
+};
+
+struct RunState {
+  std::atomic<bool> busy{false};
+  std::atomic<bool> batchMode{false};
+  int fileNameFormat = 0;
+  bool dubiousCleaned = false;
+  bool numberingFormatted = false;
+  std::string downloadFolder;  // file-system path (UTF-8 on Linux)
+  std::atomic<bool> cancelRequested{false};
+  int lineMode = 0;
+  int retryCount = 0;
+  int delayMs = 0;
+  int threadCount = 0;
+  std::atomic<int> failedCount{0};
+};
+
+// The run log: newest entry first. Every change is indivisible against the
+// others, so entries added by several workers at once are never lost.
+class RunLog {
+ public:
+  RunLog();
+
+  std::string Text() const;
+  void SetText(std::string text);
+  void Clear();
+  // Puts "【" + TimeStamp() + "】" + message in front of the log.
+  void AddEntry(std::string_view message);
+  // Puts `entry` in front of the log as it stands (writers that begin their
+  // line with "\r\n").
+  void Prepend(std::string_view entry);
+
+  std::atomic<bool> exitRequested{false};
+  UiFont uiFont;
+
+ private:
+  mutable std::mutex m_mutex;
+  // Entries newest last, so adding one costs no copy of the whole log.
+  std::vector<std::string> m_reversed;
+};
+
+struct ChapterEntry {
+  std::string title;
+  std::string url;
+  std::string text;
+};
+
+// Ordered chapter list. Its shape (entries, titles, urls) changes only on the
+// command thread while no chapter run is going; during a run each worker
+// writes its own entry's text, and texts are read and written under a lock.
+class ChapterList {
+ public:
+  std::size_t Size() const { return m_entries.size(); }
+  bool Empty() const { return m_entries.empty(); }
+  void Clear() { m_entries.clear(); }
+  void Append(ChapterEntry entry) { m_entries.push_back(std::move(entry)); }
+
+  // Direct access for the command thread (contents commands, saving).
+  std::vector<ChapterEntry>& Entries() { return m_entries; }
+  const std::vector<ChapterEntry>& Entries() const { return m_entries; }
+  ChapterEntry& operator[](std::size_t i) { return m_entries[i]; }
+  const ChapterEntry& operator[](std::size_t i) const { return m_entries[i]; }
+
+  // Text access safe against workers writing other entries (0-based index).
+  std::string Text(std::size_t i) const;
+  bool HasText(std::size_t i) const;
+  void SetText(std::size_t i, std::string text);
+
+ private:
+  std::vector<ChapterEntry> m_entries;
+  mutable std::mutex m_textMutex;
+};
+
+}  // namespace tarnlow

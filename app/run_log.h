@@ -1,0 +1,24 @@
+#pragma once
+// The run log file (log.log) and the status texts shared by the commands.
+
+#include <string>
+
+#include "app/app.h"
+
+namespace tarnlow {
+
+// Local time as "HH:MM:SS".
+std::string TimeStamp();
+
+// Puts "【" + TimeStamp() + "】" + message in front of the log.
+void AddLogEntry(App& app, std::string_view message);
+void ClearLog(App& app);
+// log.log in the program directory: bytes up to the first zero byte.
+void LoadLogFile(App& app);
+// Replaces log.log with the log's bytes; failures are ignored.
+void SaveLogFile(App& app);
+
+const std::string& IdleHelpText();   // the help text of the idle window
+const std::string& CancellingText(); // "\r\n 正在取消，请稍后..."
+
+}  // namespace tarnlow

@@ -1,0 +1,44 @@
+#pragma once
+// One HTTP/1.1 request over libcurl, and the helpers around it.
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tarnlow {
+
+struct HttpResult {
+  std::string body;             // as received (not decoded), at most 64 MiB
+  std::string responseHeaders;  // status line first, CR LF separated; empty: no answer
+  std::string cookies;          // Set-Cookie values joined by CR LF
+};
+
+// url, method (empty: GET), proxy (empty: none configured), the caller's
+// header block, request body (POST only), accept-compressed, request flags.
+HttpResult HttpRequest(std::string_view url, std::string_view method, std::string_view proxy,
+                       std::string_view headers, std::string_view body,
+                       bool acceptCompressed, unsigned flags);
+
+// Decodes a gzip member, or returns the input unchanged when it does not start
+// with the gzip magic.
+std::string GunzipOrPass(std::string_view bytes);
+
+// Opens an address in the default browser.
+bool OpenInBrowser(std::string_view url);
+
+// The thread that owns the window installs its pump here: requests made on
+// that thread run on a thread of their own while it pumps. Headless programs
+// install nothing and requests run inline.
+void SetRequestPumpHook(std::function<void()> pump);
+
+// Time-outs of every request. Tests shorten them through SetTimeoutsForTest.
+struct HttpTimeouts {
+  std::chrono::milliseconds connect{90000};
+  std::chrono::milliseconds noProgress{90000};  // send/receive without progress
+  std::chrono::milliseconds overallWait{90000}; // pumping caller's wait without events
+};
+HttpTimeouts CurrentTimeouts();
+void SetTimeoutsForTest(const HttpTimeouts& timeouts);
+
+}  // namespace tarnlow
