@@ -1,6 +1,10 @@
 #pragma once
 // Conversions between the program's code page (GBK, CP936) and Unicode.
-// Characters GBK lacks become "?", one per UTF-16 code unit.
+// Characters GBK lacks become "?", one per UTF-16 code unit. Each GBK byte
+// sequence that does not decode (a stray byte, or a lead and trail byte pair
+// GBK leaves unassigned) becomes one U+FFFD, so every GBK character gives
+// exactly one UTF-16 unit. Descriptors are per thread: all calls are
+// thread-safe.
 
 #include <string>
 #include <string_view>
@@ -19,7 +23,8 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 std::string Utf8ToAnsi(std::string_view utf8);
 std::string GbkToUtf8(std::string_view gbk);
 
-// Number of invalid sequences in `bytes` read as UTF-8.
+// Number of invalid sequences in `bytes` read as UTF-8 (each maximal
+// ill-formed subsequence counts once, as Utf8ToAnsi turns it into one "?").
 int CountInvalidUtf8(std::string_view bytes);
 
 }  // namespace tarnlow
