@@ -16,9 +16,19 @@ struct HttpResult {
 
 // url, method (empty: GET), proxy (empty: none configured), the caller's
 // header block, request body (POST only), accept-compressed, request flags.
+// The answer's headers are those of the final answer after redirects. A
+// transfer that fails after the headers came (reset, stall) counts as no
+// answer, so the caller retries instead of taking a truncated page; only a
+// body cut at the 64 MiB cap keeps its headers.
 HttpResult HttpRequest(std::string_view url, std::string_view method, std::string_view proxy,
-                       std::string_view headers, std::string_view body,
-                       bool acceptCompressed, unsigned flags);
+                       std::string_view headers, std::string_view body, bool acceptCompressed,
+                       unsigned flags);
+
+// The header text a request carries: the caller's block, a CR LF if it lacks
+// one, then each default line whose exact name does not occur in the text so
+// far. Lines whose names differ only in letter case are later sent once.
+std::string BuildRequestHeaderText(std::string_view headers, std::string_view url,
+                                   std::string_view method, bool acceptCompressed);
 
 // Decodes a gzip member, or returns the input unchanged when it does not start
 // with the gzip magic.
@@ -29,16 +39,25 @@ bool OpenInBrowser(std::string_view url);
 
 // The thread that owns the window installs its pump here: requests made on
 // that thread run on a thread of their own while it pumps. Headless programs
-// install nothing and requests run inline.
+// install nothing and requests run inline. An empty function removes the hook.
 void SetRequestPumpHook(std::function<void()> pump);
 
 // Time-outs of every request. Tests shorten them through SetTimeoutsForTest.
+// The pump cannot tell whether it dispatched anything, so a pumping caller's
+// wait restarts whenever the transfer makes progress instead.
 struct HttpTimeouts {
   std::chrono::milliseconds connect{90000};
-  std::chrono::milliseconds noProgress{90000};  // send/receive without progress
-  std::chrono::milliseconds overallWait{90000}; // pumping caller's wait without events
+  std::chrono::milliseconds noProgress{90000};   // send/receive without progress
+  std::chrono::milliseconds overallWait{90000};  // pumping caller's wait without events
 };
 HttpTimeouts CurrentTimeouts();
 void SetTimeoutsForTest(const HttpTimeouts& timeouts);
+
+// Trust this CA bundle instead of the system's (empty: the system's again).
+void SetCaFileForTest(std::string path);
+
+// Request threads of pumping callers that have not finished yet, including
+// those whose caller gave up waiting.
+int RequestThreadsRunning();
 
 }  // namespace tarnlow

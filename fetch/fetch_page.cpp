@@ -1,0 +1,157 @@
+#include "fetch/fetch_page.h"
+
+#include "fetch/content_decoding.h"
+#include "fetch/http_client.h"
+#include "text/codepage.h"
+#include "text/regex.h"
+
+namespace tarnlow {
+namespace {
+
+// The browser-like request every page is fetched with. The lower-case names
+// do not hide the client layer's defaults, which are appended after them.
+constexpr std::string_view kRequestHeaders =
+    "accept: text/html,application/xhtml+xml,application/xml;q=0.9,image/webp,image/apng,*/"
+    "*;q=0.8,application/signed-exchange;v=b3;q=0.9\r\n"
+    "accept-encoding: gzip, deflate, br\r\n"
+    "accept-language: zh-CN,zh;q=0.9,en;q=0.8,en-GB;q=0.7,en-US;q=0.6\r\n"
+    "cache-control: max-age=0\r\n"
+    "sec-ch-ua: \" Not A;Brand\";v=\"99\", \"Chromium\";v=\"102\", \"Microsoft Edge\";v=\"102\"\r\n"
+    "sec-ch-ua-mobile: ?0\r\n"
+    "sec-ch-ua-platform: \"Windows\"\r\n"
+    "sec-fetch-dest: document\r\n"
+    "sec-fetch-mode: navigate\r\n"
+    "sec-fetch-site: none\r\n"
+    "sec-fetch-user: ?1\r\n"
+    "upgrade-insecure-requests: 1\r\n"
+    "user-agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/102.0.5005.63 Safari/537.36 Edg/102.0.1245.33";
+
+constexpr unsigned kPragmaNoCache = 256;
+
+// A page that claims UTF-8 but holds more invalid sequences than this (both
+// as a count and as a share of its bytes) is really in the local code page;
+// converting it would turn every Chinese character into "?". A few stray
+// bytes in a genuine UTF-8 page stay under both limits.
+constexpr int kTolerableInvalidSequences = 8;
+constexpr int kTolerableInvalidPerThousand = 10;
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+// Every occurrence, left to right, in one pass: text produced by the
+// replacement is never looked at again.
+void ReplaceAllBytes(std::string& text, std::string_view sought, std::string_view replacement) {
+  std::size_t hit = text.find(sought);
+  if (hit == std::string::npos) return;
+  std::string result;
+  result.reserve(text.size());
+  std::size_t from = 0;
+  while (hit != std::string::npos) {
+    result.append(text, from, hit - from);
+    result += replacement;
+    from = hit + sought.size();
+    hit = text.find(sought, from);
+  }
+  result.append(text, from, std::string::npos);
+  text.swap(result);
+}
+
+// The value of the first answer header of that name (any letter case).
+std::string_view HeaderValue(std::string_view headers, std::string_view name) {
+  std::size_t pos = 0;
+  while (pos < headers.size()) {
+    std::size_t end = headers.find("\r\n", pos);
+    if (end == std::string_view::npos) end = headers.size();
+    std::string_view line = headers.substr(pos, end - pos);
+    pos = end + 2;
+    if (line.size() <= name.size() || line[name.size()] != ':') continue;
+    if (Lower(line.substr(0, name.size())) != Lower(name)) continue;
+    line.remove_prefix(name.size() + 1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    return line;
+  }
+  return {};
+}
+
+bool ContentTypeSaysUtf8(std::string_view contentType) {
+  const std::string lower = Lower(contentType);
+  std::size_t pos = lower.find("charset");
+  if (pos == std::string::npos) return false;
+  pos += 7;
+  const auto skip = [&](std::string_view chars) {
+    while (pos < lower.size() && chars.find(lower[pos]) != std::string_view::npos) ++pos;
+  };
+  skip(" \t");
+  if (pos >= lower.size() || lower[pos] != '=') return false;
+  ++pos;
+  skip(" \t\"'");
+  const std::string_view value = std::string_view(lower).substr(pos);
+  return value.starts_with("utf-8") || value.starts_with("utf8");
+}
+
+bool CountsAsUtf8Page(std::string_view head, std::string_view responseHeaders) {
+  Regex declaration;
+  if (declaration.Compile("=.*[uUtTfF]-?[8]") && declaration.Search(head).Matched()) return true;
+  return ContentTypeSaysUtf8(HeaderValue(responseHeaders, "Content-Type"));
+}
+
+bool PlausiblyUtf8(std::string_view text) {
+  const long long invalid = CountInvalidUtf8(text);
+  return invalid <= kTolerableInvalidSequences ||
+         invalid * 1000 <= static_cast<long long>(text.size()) * kTolerableInvalidPerThousand;
+}
+
+}  // namespace
+
+const std::string& FetchFailedMarker() { return Gbk<" 网页获取失败！错误代码：">(); }
+
+std::string FetchPage(std::string_view url) {
+  const HttpResult answer = HttpRequest(url, "", "", kRequestHeaders, "", true, kPragmaNoCache);
+  return ProcessResponse(answer.body, answer.responseHeaders);
+}
+
+std::string DecodeEntities(std::string_view text) {
+  std::string result(text);
+  ReplaceAllBytes(result, "&nbsp;", " ");
+  ReplaceAllBytes(result, "&emsp;", " ");
+  ReplaceAllBytes(result, "\n", "");
+  ReplaceAllBytes(result, "\r", "");
+  ReplaceAllBytes(result, "&lt;", "<");
+  ReplaceAllBytes(result, "&gt;", ">");
+  ReplaceAllBytes(result, "&amp;", "&");
+  ReplaceAllBytes(result, "&quot;", "\"");
+  ReplaceAllBytes(result, "&#39;", "'");
+  return result;
+}
+
+std::string ProcessResponse(std::string_view body, std::string_view responseHeaders) {
+  if (responseHeaders.empty()) return FetchFailedMarker() + "\r\n\r\n" + Gbk<" 网络异常">();
+  const std::string_view statusLine = responseHeaders.substr(0, responseHeaders.find("\r\n"));
+  if (statusLine.find("200") == std::string_view::npos) {
+    return FetchFailedMarker() + "\r\n\r\n" + std::string(statusLine);
+  }
+
+  std::string text = DecodeContent(body, HeaderValue(responseHeaders, "Content-Encoding"));
+  if (const std::size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+
+  // The head still has its line breaks here, so a declaration only counts
+  // when its "=" and its utf-8 name stand on one line.
+  const std::string_view head = std::string_view(text).substr(0, text.find("</head>"));
+  const bool utf8 = CountsAsUtf8Page(head, responseHeaders);
+
+  text = DecodeEntities(text);
+  if (utf8 && PlausiblyUtf8(text)) {
+    text = Utf8ToAnsi(text);
+    ReplaceAllBytes(text, "??", " ");
+  }
+  return text;
+}
+
+}  // namespace tarnlow
