@@ -27,6 +27,7 @@ struct App {
   ChapterList chapters;
   CleanRules rules;
   std::vector<std::string> batchTasks;  // GBK addresses of the coming batch run
+  std::vector<std::filesystem::path> savedBooks;  // book files written, oldest first
 };
 
 // Window title, the execute button's two captions and the idle help text.

@@ -50,14 +50,13 @@ class HeadlessView : public View {
   void EnableBatchMenu(bool enabled) override;
   void SetTitle(const std::string& title) override;
   bool IsOptionOn(Option option) override;
+  void SetOption(Option option, bool on) override;
   void SetClipboardTimer(int periodMs) override;
-  void ShowMessage(const std::string& text, const std::string& title,
-                   MessageIcon icon) override;
+  void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
   void PumpEvents() override;
   void EndProcess() override;
 
   // Test and command-line side.
-  void SetOption(Option option, bool on);
   // Called on every PumpEvents (for example to press cancel at a given moment).
   void SetPumpHook(std::function<void()> hook);
   // Called on every status change, after it is recorded.

@@ -10,6 +10,9 @@
 
 namespace tarnlow {
 
+// "宋体" in GBK: the font every control starts with until the settings are read.
+const std::string& DefaultUiFontName();
+
 struct UiFont {
   int angle = 0;
   bool bold = false;
@@ -17,7 +20,7 @@ struct UiFont {
   bool underline = false;
   bool strikeOut = false;
   int size = 9;
-  std::string name;  // GBK; "宋体" until the settings are read
+  std::string name = DefaultUiFontName();  // GBK
 };
 
 struct RunState {

@@ -2,6 +2,7 @@
 // The run log file (log.log) and the status texts shared by the commands.
 
 #include <string>
+#include <string_view>
 
 #include "app/app.h"
 
@@ -18,7 +19,7 @@ void LoadLogFile(App& app);
 // Replaces log.log with the log's bytes; failures are ignored.
 void SaveLogFile(App& app);
 
-const std::string& IdleHelpText();   // the help text of the idle window
-const std::string& CancellingText(); // "\r\n 正在取消，请稍后..."
+const std::string& IdleHelpText();    // the help text of the idle window
+const std::string& CancellingText();  // "\r\n 正在取消，请稍后..."
 
 }  // namespace tarnlow

@@ -11,7 +11,8 @@ namespace tarnlow {
 enum class SettingType { Flag, Integer, Text };
 
 // One row of the key table: name, type, default (UTF-8 source text) and, for
-// integers, the clamp applied when the program starts.
+// integers, the clamp applied when the program starts (LLONG_MIN / LLONG_MAX
+// where a side has no limit).
 struct SettingKey {
   const char* name;
   SettingType type;
@@ -21,10 +22,10 @@ struct SettingKey {
 };
 
 namespace keys {
-extern const SettingKey OffCleanDubiousList, CleanDubiousList, AddNum, MonitorClip,
-    AutoMonitorClip, GetNextPage, Delay, Retry, OnTop, Download, AuthorBookName, LineMode,
-    Website, ListTagBegin, ListTagEnd, TextBegin, TextEnd, FontName, FontSize, Thread,
-    LogRefresh, FontName2, FontSize2, Keyword, Webs;
+extern const SettingKey OffCleanDubiousList, CleanDubiousList, AddNum, MonitorClip, AutoMonitorClip,
+    GetNextPage, Delay, Retry, OnTop, Download, AuthorBookName, LineMode, Website, ListTagBegin,
+    ListTagEnd, TextBegin, TextEnd, FontName, FontSize, Thread, LogRefresh, FontName2, FontSize2,
+    Keyword, Webs;
 }
 
 class Settings {
@@ -37,7 +38,10 @@ class Settings {
   // Values are cut at 10239 bytes, except the batch list (Webs), read whole.
   std::string Read(std::string_view key, std::string_view defaultValue) const;
   // Writes key=value, creating file and section as needed; other sections,
-  // keys and comments survive. Returns false when the file cannot be written.
+  // keys and comments survive. The file is replaced whole through a temporary
+  // file, never left half written. Returns false when the file cannot be
+  // written, and refuses (false, file unchanged) a value holding a line break
+  // or a zero byte, which one line cannot store.
   bool Write(std::string_view key, std::string_view value);
 
   // Through the key table: the default from the table, GBK.

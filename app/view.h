@@ -11,25 +11,25 @@
 namespace tarnlow {
 
 enum class Box {
-  Address,     // 编辑框_网址
-  ListBegin,   // 编辑框_目录开始
-  ListEnd,     // 编辑框_目录结束
-  TextBegin,   // 编辑框_文本开始
-  TextEnd,     // 编辑框_文本结束
-  SaveName,    // 编辑框_书名
-  Retry,       // 编辑框_重试
-  DelayMs,     // 编辑框_毫秒
+  Address,    // 编辑框_网址
+  ListBegin,  // 编辑框_目录开始
+  ListEnd,    // 编辑框_目录结束
+  TextBegin,  // 编辑框_文本开始
+  TextEnd,    // 编辑框_文本结束
+  SaveName,   // 编辑框_书名
+  Retry,      // 编辑框_重试
+  DelayMs,    // 编辑框_毫秒
 };
 
 // Checkable menu items the commands read.
 enum class Option {
-  NextPage,                  // 自动取下一页目录
-  CleanDubious,              // 自动清理可疑的链接
-  KeepDubiousWithMarks,      // 标记取目录时不清理可疑链接
-  Renumber,                  // 自动重置章节编号
-  MonitorClip,               // 监视剪辑版
-  AutoMonitorClip,           // 监视剪辑版时自动添加
-  OnTop,                     // 窗口置顶
+  NextPage,              // 自动取下一页目录
+  CleanDubious,          // 自动清理可疑的链接
+  KeepDubiousWithMarks,  // 标记取目录时不清理可疑链接
+  Renumber,              // 自动重置章节编号
+  MonitorClip,           // 监视剪辑版
+  AutoMonitorClip,       // 监视剪辑版时自动添加
+  OnTop,                 // 窗口置顶
 };
 
 enum class MessageIcon { Information, Exclamation };
@@ -55,10 +55,10 @@ class View {
   virtual int ListCount() = 0;
   // Worker-safe. Changing an item's text keeps selection and scroll position.
   virtual void ListSetItemText(int index, const std::string& text) = 0;
-  virtual std::string ListItemText(int index) = 0;  // worker-safe
+  virtual std::string ListItemText(int index) = 0;        // worker-safe
   virtual void ListSelect(int index, bool selected) = 0;  // worker-safe
-  virtual int ListFirstSelected() = 0;  // worker-safe; -1 when none
-  virtual void ListSetTopItem(int index) = 0;  // worker-safe
+  virtual int ListFirstSelected() = 0;                    // worker-safe; -1 when none
+  virtual void ListSetTopItem(int index) = 0;             // worker-safe
 
   // 标签_网址, worker-safe.
   virtual void SetAddressLabel(const std::string& text) = 0;
@@ -72,12 +72,14 @@ class View {
   virtual void SetTitle(const std::string& title) = 0;
 
   virtual bool IsOptionOn(Option option) = 0;
+  // Checks or unchecks the option's menu item (start-up reads them from the
+  // settings); no setting is written.
+  virtual void SetOption(Option option, bool on) = 0;
 
   // Starts the clipboard watcher timer with the given period (0 stops it).
   virtual void SetClipboardTimer(int periodMs) = 0;
 
-  virtual void ShowMessage(const std::string& text, const std::string& title,
-                           MessageIcon icon) = 0;
+  virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
 
   // Processes pending window events and returns.
   virtual void PumpEvents() = 0;

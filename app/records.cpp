@@ -1,0 +1,66 @@
+#include "app/records.h"
+
+#include <utility>
+
+#include "app/run_log.h"
+#include "text/codepage.h"
+
+namespace tarnlow {
+
+const std::string& DefaultUiFontName() { return Gbk<"宋体">(); }
+
+RunLog::RunLog() = default;
+
+std::string RunLog::Text() const {
+  std::lock_guard lock(m_mutex);
+  std::size_t size = 0;
+  for (const std::string& entry : m_reversed) size += entry.size();
+  std::string text;
+  text.reserve(size);
+  for (auto it = m_reversed.rbegin(); it != m_reversed.rend(); ++it) text += *it;
+  return text;
+}
+
+void RunLog::SetText(std::string text) {
+  std::lock_guard lock(m_mutex);
+  m_reversed.clear();
+  if (!text.empty()) m_reversed.push_back(std::move(text));
+}
+
+void RunLog::Clear() {
+  std::lock_guard lock(m_mutex);
+  m_reversed.clear();
+}
+
+void RunLog::AddEntry(std::string_view message) {
+  // The stamp is taken inside the lock so that the order of the entries and
+  // the order of their stamps agree.
+  std::lock_guard lock(m_mutex);
+  std::string entry = Gbk<"【">();
+  entry += TimeStamp();
+  entry += Gbk<"】">();
+  entry += message;
+  m_reversed.push_back(std::move(entry));
+}
+
+void RunLog::Prepend(std::string_view entry) {
+  std::lock_guard lock(m_mutex);
+  m_reversed.emplace_back(entry);
+}
+
+std::string ChapterList::Text(std::size_t i) const {
+  std::lock_guard lock(m_textMutex);
+  return i < m_entries.size() ? m_entries[i].text : std::string();
+}
+
+bool ChapterList::HasText(std::size_t i) const {
+  std::lock_guard lock(m_textMutex);
+  return i < m_entries.size() && !m_entries[i].text.empty();
+}
+
+void ChapterList::SetText(std::size_t i, std::string text) {
+  std::lock_guard lock(m_textMutex);
+  if (i < m_entries.size()) m_entries[i].text = std::move(text);
+}
+
+}  // namespace tarnlow

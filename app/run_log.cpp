@@ -1,0 +1,56 @@
+#include "app/run_log.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "text/codepage.h"
+
+namespace tarnlow {
+
+namespace {
+constexpr const char* kLogFileName = "log.log";
+}
+
+std::string TimeStamp() {
+  std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
+void AddLogEntry(App& app, std::string_view message) { app.log.AddEntry(message); }
+
+void ClearLog(App& app) { app.log.Clear(); }
+
+void LoadLogFile(App& app) {
+  std::ifstream in(app.programDir / kLogFileName, std::ios::binary);
+  std::string bytes;
+  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (std::size_t zero = bytes.find('\0'); zero != std::string::npos) bytes.resize(zero);
+  app.log.SetText(std::move(bytes));
+}
+
+void SaveLogFile(App& app) {
+  std::ofstream out(app.programDir / kLogFileName, std::ios::binary | std::ios::trunc);
+  if (!out) return;
+  std::string text = app.log.Text();
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+const std::string& IdleHelpText() {
+  return Gbk<
+      "\r\n操作步骤：1、取目录列表          2、取章节文本\r\n\r\n\r\n"
+      "也可以用 菜单-批处理 来自动执行。\r\n\r\n"
+      "使用开始、结束标记定位，可以提升处理效率和准确率。"
+      "监视剪辑版的获取链接，需打开批处理">();
+}
+
+const std::string& CancellingText() { return Gbk<"\r\n 正在取消，请稍后...">(); }
+
+}  // namespace tarnlow

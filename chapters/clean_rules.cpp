@@ -1,0 +1,51 @@
+#include "chapters/clean_rules.h"
+
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <utility>
+
+#include "text/regex.h"
+#include "text/text.h"
+
+namespace tarnlow {
+
+std::shared_ptr<const CleanRules::List> CleanRules::Snapshot() const {
+  std::lock_guard lock(m_mutex);
+  return m_list;
+}
+
+void CleanRules::Replace(List rules) {
+  auto list = std::make_shared<const List>(std::move(rules));
+  std::lock_guard lock(m_mutex);
+  m_list = std::move(list);
+}
+
+void LoadCleanRules(CleanRules& rules, const std::filesystem::path& dir) {
+  std::ifstream in(dir / "cleantxt.list", std::ios::binary);
+  std::string bytes;
+  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (std::size_t zero = bytes.find('\0'); zero != std::string::npos) bytes.resize(zero);
+
+  CleanRules::List list;
+  for (std::string& piece : Split(bytes, "\r\n")) {
+    if (piece.empty() || std::string_view(piece).starts_with("//")) continue;
+    list.push_back(std::move(piece));
+  }
+  rules.Replace(std::move(list));
+}
+
+std::string ApplyCleanRules(const CleanRules::List& rules, std::string text) {
+  for (const std::string& rule : rules) {
+    if (rule.empty()) continue;
+    Regex regex;
+    if (!regex.Compile(rule, 0, false)) continue;
+    std::string cleaned = regex.Replace(text, "");
+    // A rule that gave up on its time limit leaves the text as it was.
+    if (regex.TimedOut()) continue;
+    text = std::move(cleaned);
+  }
+  return text;
+}
+
+}  // namespace tarnlow
