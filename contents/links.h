@@ -1,0 +1,32 @@
+#pragma once
+// Turning a contents page into chapter entries, and keeping the list clean.
+
+#include <string>
+#include <string_view>
+
+namespace tarnlow {
+
+struct App;
+
+// Appends the chapter links of `text` (anchors split at "</a>") to the
+// chapter list, resolved against the address box.
+void ExtractLinks(App& app, std::string_view text);
+
+// The absolute, accepted address of the href in `piece`, or the empty text.
+// byPosition false: the last "href" of the piece; true: the first "href"
+// after the last "<" at or before the 1-based `position`.
+std::string ResolveHref(std::string_view address, std::string_view piece, bool byPosition,
+                        int position);
+
+bool IsFilteredTitle(std::string_view title);
+bool IsFilteredUrl(std::string_view url);
+
+// Keeps only the last entry of every address, in order.
+void RemoveDuplicateUrls(App& app);
+
+// Keeps only the main group of chapters: entries are grouped by folder and
+// extension; the first group whose opening title holds the Keyword setting
+// wins, else the largest group.
+void CleanDubiousLinks(App& app);
+
+}  // namespace tarnlow

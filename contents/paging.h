@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace tarnlow {
+
+struct App;
+
+enum class PagingEnd {
+  Finished,       // no further page, or a page could not be read, or a cancel
+  ProcessEnding,  // the window is closing; the command must return at once
+};
+
+// Follows the "下一页" links from the first contents page, adding the links
+// of every further page. A page already read ends the paging.
+PagingEnd FollowContentsPages(App& app, const std::string& firstPage);
+
+}  // namespace tarnlow
