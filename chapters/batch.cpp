@@ -1,0 +1,94 @@
+#include "chapters/batch.h"
+
+#include "app/app.h"
+#include "app/run_log.h"
+#include "chapters/download_job.h"
+#include "contents/contents_driver.h"
+#include "contents/url.h"
+#include "text/codepage.h"
+#include "text/text.h"
+#include "text/text_buffer.h"
+
+namespace tarnlow {
+namespace {
+
+std::string JoinTasks(const std::vector<std::string>& tasks, std::size_t from) {
+  std::string stored;
+  for (std::size_t i = from; i < tasks.size(); ++i) stored += tasks[i] + "||";
+  return stored;
+}
+
+}  // namespace
+
+std::vector<std::string> ValidBatchLines(std::string_view editText) {
+  std::vector<std::string> valid;
+  for (std::string& line : Split(editText, "\r\n")) {
+    if (IsSiteRoot(SiteRoot(line))) valid.push_back(std::move(line));
+  }
+  return valid;
+}
+
+void AcceptBatchList(App& app, std::string_view editText, bool run) {
+  const std::vector<std::string> valid = ValidBatchLines(editText);
+  if (run) app.batchTasks.insert(app.batchTasks.end(), valid.begin(), valid.end());
+  app.settings.Write(keys::Webs, JoinTasks(valid, 0));
+}
+
+std::string BatchDialogText(App& app) {
+  std::string stored = app.settings.Read(keys::Webs);
+  if (!stored.empty()) {
+    TextBuffer lines(stored);
+    lines.ReplaceAll("||", "\r\n");
+    stored = lines.Text();
+  }
+  const std::string address = app.view.GetBox(Box::Address);
+  if (address.empty()) return stored;
+  for (const std::string& line : Split(stored, "\r\n")) {
+    if (line == address) return stored;
+  }
+  return stored + address + "\r\n";
+}
+
+void RunBatchTasks(App& app) {
+  View& view = app.view;
+  const std::vector<std::string> tasks = app.batchTasks;
+  if (tasks.empty()) {
+    view.ShowMessage(Gbk<"任务无效！">(), Gbk<"提示">(), MessageIcon::Information);
+    return;
+  }
+
+  ClearLog(app);
+  view.SetBox(Box::Address, "");
+  view.EnableBatchMenu(false);
+  app.state.busy = true;
+  app.state.batchMode = true;
+  view.EnableExecute(false);
+  for (Box box : {Box::ListBegin, Box::ListEnd, Box::TextBegin, Box::TextEnd, Box::Address,
+                  Box::SaveName}) {
+    view.EnableBox(box, false);
+  }
+  view.SetTitle(Gbk<"批处理 - ">() + WindowTitle());
+
+  for (std::size_t t = 1; t <= tasks.size(); ++t) {
+    view.EnableCancel(true);
+    view.SetBox(Box::Address, tasks[t - 1]);
+    if (GetContents(app)) DownloadChapters(app, static_cast<int>(t));
+    // The window is closing: the stored list keeps this task and the later ones.
+    if (app.log.exitRequested) return;
+    view.ListClear();
+    app.chapters.Clear();
+    view.SetBox(Box::SaveName, "");
+    app.settings.Write(keys::Webs, JoinTasks(tasks, t));
+  }
+
+  app.settings.Write(keys::Webs, "");
+  app.batchTasks.clear();
+  app.state.batchMode = false;
+  app.state.busy = false;
+  view.SetBox(Box::Address, "");
+  ResetMainWindow(app);
+  SaveLogFile(app);
+  view.EnableBox(Box::SaveName, true);
+}
+
+}  // namespace tarnlow
