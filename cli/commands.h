@@ -20,6 +20,18 @@ std::span<const Command> Commands();
 // fetch URL: one page as the program sees it, printed as UTF-8.
 int FetchCommand(const CliOptions& options);
 
+// contents URL: the contents command; prints the save name, then one
+// "title TAB url" line per chapter.
+int ContentsCommand(const CliOptions& options);
+// preview URL: one chapter page's extracted text, as the text marks give it.
+int PreviewCommand(const CliOptions& options);
+// get URL: the contents command, the chapter command and the book; prints
+// the book file's path.
+int GetCommand(const CliOptions& options);
+// batch [URL...]: the given addresses, or the stored list, run one by one;
+// prints one line per saved book.
+int BatchCommand(const CliOptions& options);
+
 // The whole program: parses, dispatches, returns the exit status.
 int RunCli(const std::vector<std::string_view>& args);
 
