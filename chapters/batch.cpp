@@ -63,8 +63,8 @@ void RunBatchTasks(App& app) {
   app.state.busy = true;
   app.state.batchMode = true;
   view.EnableExecute(false);
-  for (Box box : {Box::ListBegin, Box::ListEnd, Box::TextBegin, Box::TextEnd, Box::Address,
-                  Box::SaveName}) {
+  for (Box box :
+       {Box::ListBegin, Box::ListEnd, Box::TextBegin, Box::TextEnd, Box::Address, Box::SaveName}) {
     view.EnableBox(box, false);
   }
   view.SetTitle(Gbk<"批处理 - ">() + WindowTitle());

@@ -27,8 +27,8 @@ std::string ProgressBlock(App& app, int taskNumber, const WorkerPool& pool) {
   return Gbk<" 任务数量：">() + (batch ? n(static_cast<long long>(app.batchTasks.size())) : "1") +
          "\r\n" + Gbk<" 当前任务：">() + (batch ? n(taskNumber) : "1") + "\r\n" +
          Gbk<" 章节列表：">() + n(total) + "\r\n" + Gbk<" 剩余未读：">() + n(queued) + "\r\n" +
-         Gbk<" 正在读取：">() + n(busy) + "\r\n" + Gbk<" 已读取数：">() +
-         n(total - queued - busy) + "\r\n" + Gbk<" 读取失败：">() + n(failed) +
+         Gbk<" 正在读取：">() + n(busy) + "\r\n" + Gbk<" 已读取数：">() + n(total - queued - busy) +
+         "\r\n" + Gbk<" 读取失败：">() + n(failed) +
          Gbk<"   详情查看日志【帮助-日志】，每次执行将覆盖上一次日志记录，注意及时查看！">();
 }
 
@@ -73,7 +73,8 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRunSettings& setting
       }
       if (Find(page, marker) == -1) break;
       if (attempt > 1) {
-        view.ListSetItemText(item, Gbk<"重试">() + std::to_string(attempt - 1) + Gbk<"：">() + title);
+        view.ListSetItemText(item,
+                             Gbk<"重试">() + std::to_string(attempt - 1) + Gbk<"：">() + title);
         view.ListSelect(item, true);
         view.ListSetTopItem(view.ListFirstSelected());
       }

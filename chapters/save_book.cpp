@@ -22,9 +22,8 @@ bool Exists(const std::filesystem::path& path) {
 
 std::filesystem::path Candidate(const std::filesystem::path& folder, const std::string& saveName,
                                 int suffix) {
-  std::filesystem::path name = GbkToPath(suffix == 0 ? saveName + ".txt"
-                                                     : saveName + "_" + std::to_string(suffix) +
-                                                           ".txt");
+  std::filesystem::path name =
+      GbkToPath(suffix == 0 ? saveName + ".txt" : saveName + "_" + std::to_string(suffix) + ".txt");
   return folder / name;
 }
 

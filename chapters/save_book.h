@@ -14,6 +14,7 @@ bool SaveBook(App& app);
 
 // Where the book of `saveName` would go: `base`.txt, or the first free
 // `base`_i.txt. Exposed for tests.
-std::filesystem::path FreeBookPath(const std::filesystem::path& folder, const std::string& saveName);
+std::filesystem::path FreeBookPath(const std::filesystem::path& folder,
+                                   const std::string& saveName);
 
 }  // namespace tarnlow

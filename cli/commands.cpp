@@ -15,8 +15,8 @@ namespace tarnlow::cli {
 namespace {
 
 constexpr Command kCommands[] = {
-    {"fetch", FetchCommand},     {"contents", ContentsCommand}, {"preview", PreviewCommand},
-    {"get", GetCommand},         {"batch", BatchCommand},
+    {"fetch", FetchCommand}, {"contents", ContentsCommand}, {"preview", PreviewCommand},
+    {"get", GetCommand},     {"batch", BatchCommand},
 };
 
 void Print(std::FILE* stream, std::string_view utf8) {

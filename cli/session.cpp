@@ -43,7 +43,8 @@ bool ParseProgress(const std::string& status, Progress& p) {
   const auto number = [&status](const std::string& label, long long& out) {
     const int at = Find(status, label);
     if (at == -1) return false;
-    out = ToInteger(std::string_view(status).substr(static_cast<std::size_t>(at - 1) + label.size()));
+    out =
+        ToInteger(std::string_view(status).substr(static_cast<std::size_t>(at - 1) + label.size()));
     return true;
   };
   return number(Gbk<" 章节列表：">(), p.total) && number(Gbk<" 剩余未读：">(), p.queued) &&

@@ -20,7 +20,8 @@ std::string DetectBookInfo(std::string_view page, int fileNameFormat) {
 
   const std::string title = TextBetween(page, "<title>", "</title>", 0, false, true);
   static const std::vector<std::string> cutWords =
-      Split(Gbk<"最新\r\n全本\r\n完结\r\n在线\r\n免费\r\n阅读\r\n无弹窗\r\n无广告\r\n-\r\n_\r\n，\r\n,\r\n、">(),
+      Split(Gbk<"最新\r\n全本\r\n完结\r\n在线\r\n免费\r\n阅读\r\n无弹窗\r\n无广告\r\n-\r\n_"
+                "\r\n，\r\n,\r\n、">(),
             "\r\n");
   // Words are tried in list order, not by where they stand in the title.
   for (const std::string& word : cutWords) {

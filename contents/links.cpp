@@ -15,10 +15,10 @@ namespace tarnlow {
 namespace {
 
 const std::vector<std::string>& TitleStopWords() {
-  static const std::vector<std::string> words = Split(
-      Gbk<"小说\r\n分类\r\n玄幻\r\n耽美\r\n言情\r\n下载\r\n书架\r\n修真\r\n全本\r\n完本\r\n"
-          "联系我们\r\n上一页\r\n下一页\r\n开始阅读\r\n立即阅读">(),
-      "\r\n");
+  static const std::vector<std::string> words =
+      Split(Gbk<"小说\r\n分类\r\n玄幻\r\n耽美\r\n言情\r\n下载\r\n书架\r\n修真\r\n全本\r\n完本\r\n"
+                "联系我们\r\n上一页\r\n下一页\r\n开始阅读\r\n立即阅读">(),
+            "\r\n");
   return words;
 }
 

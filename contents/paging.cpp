@@ -13,8 +13,6 @@
 
 namespace tarnlow {
 
-
-
 PagingEnd FollowContentsPages(App& app, const std::string& firstPage) {
   View& view = app.view;
   const std::string& marker = FetchFailedMarker();
@@ -28,9 +26,9 @@ PagingEnd FollowContentsPages(App& app, const std::string& firstPage) {
     const int at = FindLast(page, Gbk<"下一页">());
     if (at == -1) return PagingEnd::Finished;
     ++n;
-    view.SetStatus(Gbk<"\r\n 检测到下一页，正在读取，请稍后... （第 ">() + std::to_string(n) +
-                       Gbk<" 页）">(),
-                   true);
+    view.SetStatus(
+        Gbk<"\r\n 检测到下一页，正在读取，请稍后... （第 ">() + std::to_string(n) + Gbk<" 页）">(),
+        true);
     const std::string next = ResolveHref(view.GetBox(Box::Address), page, true, at);
     if (next.empty() || !read.insert(next).second) return PagingEnd::Finished;
 

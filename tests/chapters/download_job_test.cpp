@@ -33,7 +33,8 @@ std::string ChapterPage(int n) {
 }
 
 std::string ChapterText(int n) {
-  return Gbk("第") + std::to_string(n) + Gbk("章的第一行\r\n第二行\r\n第三行\r\n第四行\r\n第五行\r\n");
+  return Gbk("第") + std::to_string(n) +
+         Gbk("章的第一行\r\n第二行\r\n第三行\r\n第四行\r\n第五行\r\n");
 }
 
 class DownloadJobTest : public ::testing::Test {
@@ -147,7 +148,8 @@ TEST_F(DownloadJobTest, TextMarksChooseTheExtraction) {
   view.SetBox(Box::TextEnd, Gbk("第三行"));
   AddChapters(2);
   ASSERT_TRUE(DownloadChapters(app, 0));
-  EXPECT_EQ(Book(), Gbk("第1章\r\n第1章的第一行\r\n第二行\r\n\r\n\r\n第2章\r\n第2章的第一行\r\n第二行\r\n\r\n\r\n"));
+  EXPECT_EQ(Book(), Gbk("第1章\r\n第1章的第一行\r\n第二行\r\n\r\n\r\n第2章\r\n第2章的第一行\r\n第二"
+                        "行\r\n\r\n\r\n"));
 }
 
 TEST_F(DownloadJobTest, CancelStopsTheRunAndResetsTheWindow) {
@@ -167,8 +169,9 @@ TEST_F(DownloadJobTest, CancelStopsTheRunAndResetsTheWindow) {
   EXPECT_TRUE(view.ListItems().empty());
   EXPECT_EQ(view.ExecuteCaption(), CaptionContents());
   EXPECT_FALSE(fs::exists(folder / "测试书.txt"));
-  EXPECT_NE(GbkToUtf8(app.log.Text()).find("】已取消！文件《测试书》，链接：" + server.Url("/book/")),
-            std::string::npos);
+  EXPECT_NE(
+      GbkToUtf8(app.log.Text()).find("】已取消！文件《测试书》，链接：" + server.Url("/book/")),
+      std::string::npos);
 }
 
 TEST_F(DownloadJobTest, CancelInBatchKeepsTheWindowForTheNextTask) {
@@ -200,8 +203,10 @@ TEST_F(DownloadJobTest, ProgressBlockEveryPoll) {
     if (text.rfind(" 任务数量：5\r\n 当前任务：3\r\n 章节列表：3\r\n 剩余未读：", 0) == 0) {
       seen = true;
       EXPECT_FALSE(s.caretToEnd);
-      EXPECT_NE(text.find("\r\n 读取失败：0   详情查看日志【帮助-日志】，每次执行将覆盖上一次日志记录，注意及时查看！"),
-                std::string::npos);
+      EXPECT_NE(
+          text.find("\r\n 读取失败：0   "
+                    "详情查看日志【帮助-日志】，每次执行将覆盖上一次日志记录，注意及时查看！"),
+          std::string::npos);
     }
   }
   EXPECT_TRUE(seen);

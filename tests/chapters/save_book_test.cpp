@@ -64,7 +64,8 @@ TEST_F(SaveBookTest, EmptyNameBecomesUnnamedAndNeverOverwrites) {
 
 TEST_F(SaveBookTest, SuffixesTakeTheFirstFreeNumber) {
   view.SetBox(Box::SaveName, "b");
-  for (const char* taken : {"b.txt", "b_1.txt", "b_3.txt"}) dir.Write(fs::path("Download") / taken, "old");
+  for (const char* taken : {"b.txt", "b_1.txt", "b_3.txt"})
+    dir.Write(fs::path("Download") / taken, "old");
   fs::create_directory(folder / "b_2.txt");  // a folder of that name counts as taken
   ASSERT_TRUE(SaveBook(app));
   EXPECT_TRUE(fs::exists(folder / "b_4.txt"));

@@ -1,62 +1,23 @@
 // tarnlow-cli: option parsing in-process, and the built program run as a
 // process against a local server.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "cli/options.h"
+#include "tests/cli/program.h"
 #include "tests/support/support.h"
 #include "tests/support/test_server.h"
-
-extern char** environ;
 
 namespace tarnlow {
 namespace {
 
 using cli::ParseArguments;
 using test::Gbk;
-
-struct ProgramRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs the built program with its output going to files.
-ProgramRun RunProgram(const std::vector<std::string>& args) {
-  test::TempDir folder;
-  const std::string outPath = (folder.Path() / "out").string();
-  const std::string errPath = (folder.Path() / "err").string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  std::vector<std::string> all = {TARNLOW_CLI_PATH};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& arg : all) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  ProgramRun run;
-  pid_t pid = 0;
-  if (posix_spawn(&pid, TARNLOW_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  run.out = test::ReadFile(outPath).value_or("");
-  run.err = test::ReadFile(errPath).value_or("");
-  return run;
-}
+using test::ProgramRun;
+using test::RunProgram;
 
 TEST(CliOptions, ValuesInBothSpellingsAndEmptyTexts) {
   const cli::ParseResult parsed = ParseArguments({"--home",

@@ -46,7 +46,8 @@ class ContentsDriverTest : public ::testing::Test {
   }
   std::vector<std::string> Paths() {
     std::vector<std::string> paths;
-    for (const auto& e : app.chapters.Entries()) paths.push_back(e.url.substr(server.BaseUrl().size()));
+    for (const auto& e : app.chapters.Entries())
+      paths.push_back(e.url.substr(server.BaseUrl().size()));
     return paths;
   }
   bool StatusSeen(const std::string& utf8) {
@@ -172,9 +173,11 @@ TEST_F(ContentsDriverTest, BatchModeLogsInsteadOfAsking) {
   EXPECT_TRUE(view.Messages().empty());
   EXPECT_EQ(view.GetBox(Box::ListBegin), "");  // a start mark without end mark is dropped
   const std::string log = GbkToUtf8(app.log.Text());
-  const auto first = log.find("】批处理： 找不到目录！ 链接：" + server.Url("/empty/") + "\r\n\r\n");
+  const auto first =
+      log.find("】批处理： 找不到目录！ 链接：" + server.Url("/empty/") + "\r\n\r\n");
   const auto second = log.find("】批处理： 启用自动取目录！\r\n\r\n");
-  const auto third = log.find("】批处理：目录访问失败！ 链接：" + server.Url("/dead/") + "\r\n\r\n");
+  const auto third =
+      log.find("】批处理：目录访问失败！ 链接：" + server.Url("/dead/") + "\r\n\r\n");
   ASSERT_NE(first, std::string::npos);
   ASSERT_NE(second, std::string::npos);
   ASSERT_NE(third, std::string::npos);

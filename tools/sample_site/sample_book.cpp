@@ -14,8 +14,9 @@ std::string Page(const std::string& head, const std::string& body) {
   return Utf8ToAnsi(
       "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n"
       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\" />\r\n" +
-      head + "</head>\r\n<body>\r\n<div class=\"header\"><a href=\"/\">首页</a> "
-             "<a href=\"/shelf.html\">我的书架</a></div>\r\n" +
+      head +
+      "</head>\r\n<body>\r\n<div class=\"header\"><a href=\"/\">首页</a> "
+      "<a href=\"/shelf.html\">我的书架</a></div>\r\n" +
       body + "<div class=\"footer\">示例小说站 仅供演示</div>\r\n</body>\r\n</html>\r\n");
 }
 
@@ -38,15 +39,18 @@ std::string ContentsPage(std::size_t first, std::size_t last, const std::string&
 
 std::string ChapterPage(std::size_t n) {
   const Chapter& chapter = Chapters()[n - 1];
-  std::string body = "<div class=\"bookname\"><h1>" + std::string(chapter.title) + "</h1></div>\r\n"
+  std::string body = "<div class=\"bookname\"><h1>" + std::string(chapter.title) +
+                     "</h1></div>\r\n"
                      "<div id=\"content\">";
   std::size_t line = 0;
   for (const char* text : chapter.lines) {
     body += std::string("&nbsp;&nbsp;&nbsp;&nbsp;") + text + "<br />\r\n<br />";
-    if (++line == 2) body += std::string("&nbsp;&nbsp;&nbsp;&nbsp;") + kAdvertUtf8 + "<br />\r\n<br />";
+    if (++line == 2)
+      body += std::string("&nbsp;&nbsp;&nbsp;&nbsp;") + kAdvertUtf8 + "<br />\r\n<br />";
   }
   body += "</div>\r\n<div class=\"bottem\"><a href=\"/book/\">目录</a>";
-  if (n < Chapters().size()) body += " <a href=\"/book/" + std::to_string(n + 1) + ".html\">下一章</a>";
+  if (n < Chapters().size())
+    body += " <a href=\"/book/" + std::to_string(n + 1) + ".html\">下一章</a>";
   body += "</div>\r\n";
   return Page("<title>" + std::string(chapter.title) + "_" + kBookName + "_示例小说站</title>\r\n",
               body);
@@ -88,10 +92,10 @@ const std::vector<Chapter>& Chapters() {
 const std::map<std::string, std::string>& Pages() {
   static const std::map<std::string, std::string> pages = [] {
     std::map<std::string, std::string> p;
-    p[kContentsPath] = ContentsPage(
-        1, 3, "<div class=\"page\"><a href=\"list_2.html\">下一页</a></div>\r\n");
-    p["/book/list_2.html"] = ContentsPage(
-        4, 5, "<div class=\"page\"><a href=\"/book/\">上一页</a></div>\r\n");
+    p[kContentsPath] =
+        ContentsPage(1, 3, "<div class=\"page\"><a href=\"list_2.html\">下一页</a></div>\r\n");
+    p["/book/list_2.html"] =
+        ContentsPage(4, 5, "<div class=\"page\"><a href=\"/book/\">上一页</a></div>\r\n");
     for (std::size_t n = 1; n <= Chapters().size(); ++n) {
       p["/book/" + std::to_string(n) + ".html"] = ChapterPage(n);
     }

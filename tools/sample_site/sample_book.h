@@ -21,7 +21,7 @@ inline constexpr const char* kContentsPath = "/book/";
 inline constexpr const char* kAdvertUtf8 = "本站域名：www.sample-novel.cn，手机阅读请收藏！";
 
 struct Chapter {
-  const char* title;                // UTF-8
+  const char* title;               // UTF-8
   std::vector<const char*> lines;  // UTF-8
 };
 
