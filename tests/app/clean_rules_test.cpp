@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "tests/app/test_support.h"
+#include "tests/support/support.h"
 #include "text/regex.h"
 
 namespace tarnlow {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/headless_view.h"
-#include "tests/app/test_support.h"
+#include "tests/support/support.h"
 
 namespace tarnlow {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/app/test_support.h"
+#include "tests/support/support.h"
 
 namespace tarnlow {
 namespace {

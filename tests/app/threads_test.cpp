@@ -12,7 +12,7 @@
 #include "app/headless_view.h"
 #include "app/records.h"
 #include "chapters/clean_rules.h"
-#include "tests/app/test_support.h"
+#include "tests/support/support.h"
 #include "text/text.h"
 
 namespace tarnlow {

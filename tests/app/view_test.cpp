@@ -7,7 +7,7 @@
 #include "app/app.h"
 #include "app/program_dir.h"
 #include "app/run_log.h"
-#include "tests/app/test_support.h"
+#include "tests/support/support.h"
 
 namespace tarnlow {
 namespace {

@@ -45,6 +45,15 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(m_path, ignored);
 }
 
+std::string TempDir::Read(const std::filesystem::path& relative) const {
+  return ReadFile(m_path / relative).value_or("");
+}
+
+bool TempDir::Exists(const std::filesystem::path& relative) const {
+  std::error_code error;
+  return std::filesystem::exists(m_path / relative, error);
+}
+
 std::filesystem::path TempDir::Write(const std::filesystem::path& relative,
                                      std::string_view bytes) const {
   const std::filesystem::path path = m_path / relative;

@@ -25,6 +25,9 @@ class TempDir {
   // Writes bytes to a file below the folder (creating sub-folders) and
   // returns its path.
   std::filesystem::path Write(const std::filesystem::path& relative, std::string_view bytes) const;
+  // The bytes of a file below the folder; empty when it cannot be read.
+  std::string Read(const std::filesystem::path& relative) const;
+  bool Exists(const std::filesystem::path& relative) const;
 
  private:
   std::filesystem::path m_path;
