@@ -28,6 +28,8 @@ struct RealPage {
   const char* textEnd = "";
 };
 
+void PrintTo(const RealPage& page, std::ostream* os) { *os << page.file; }
+
 // What a fetch of the page gives: the saved bytes sent as a 200 answer.
 std::optional<std::string> Fetched(const RealPage& page) {
   auto bytes = test::RealPage(page.file);
