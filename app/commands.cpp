@@ -15,6 +15,14 @@ void EnableContentsInputs(View& view, bool enabled) {
   view.EnableBox(Box::ListEnd, enabled);
 }
 
+// A close pressed during the command's last wait is not always seen by the
+// command itself (its fetch had already begun); the window still has to end,
+// or it stays busy and refuses every later close.
+bool EndForClose(View& view) {
+  view.EndProcess();
+  return false;
+}
+
 }  // namespace
 
 bool ExecuteCommand(App& app) {
@@ -30,7 +38,7 @@ bool ExecuteCommand(App& app) {
     EnableContentsInputs(view, false);
     view.EnableCancel(true);
     result = GetContents(app);
-    if (app.log.exitRequested) return false;
+    if (app.log.exitRequested) return EndForClose(view);
     if (!result) {
       EnableContentsInputs(view, true);
       view.EnableCancel(false);
@@ -40,7 +48,7 @@ bool ExecuteCommand(App& app) {
     view.EnableBox(Box::TextBegin, false);
     view.EnableBox(Box::TextEnd, false);
     result = DownloadChapters(app, 0);
-    if (app.log.exitRequested) return false;
+    if (app.log.exitRequested) return EndForClose(view);
     if (result) {
       view.SetBox(Box::Address, "");
       app.state.busy = false;

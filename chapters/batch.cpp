@@ -73,8 +73,13 @@ void RunBatchTasks(App& app) {
     view.EnableCancel(true);
     view.SetBox(Box::Address, tasks[t - 1]);
     if (GetContents(app)) DownloadChapters(app, static_cast<int>(t));
-    // The window is closing: the stored list keeps this task and the later ones.
-    if (app.log.exitRequested) return;
+    // The window is closing: the stored list keeps this task and the later
+    // ones. The commands may have returned without ending the process when
+    // the close came during their last wait.
+    if (app.log.exitRequested) {
+      view.EndProcess();
+      return;
+    }
     view.ListClear();
     app.chapters.Clear();
     view.SetBox(Box::SaveName, "");
