@@ -8,6 +8,7 @@
 #include "chapters/extraction.h"
 #include "chapters/save_book.h"
 #include "fetch/fetch_page.h"
+#include "fetch/http_client.h"
 #include "pool/worker_pool.h"
 #include "text/codepage.h"
 #include "text/text.h"
@@ -115,7 +116,9 @@ bool DownloadChapters(App& app, int taskNumber) {
   }
 
   for (;;) {
-    if (pool.IsIdle()) {
+    // A chapter stopped by a cancel or a close has no text: such a run is
+    // cancelled or closed below, never saved as a book with holes.
+    if (pool.IsIdle() && !app.state.cancelRequested && !app.log.exitRequested) {
       pool.Close(0);
       view.SetStatus(Gbk<"\r\n 正在保存，请稍后...">(), true);
       return SaveBook(app);
@@ -126,6 +129,7 @@ bool DownloadChapters(App& app, int taskNumber) {
       const std::string stopping = Gbk<"\r\n 终止线程，请耐心等待...">();
       view.SetStatus(stopping, false);
       view.SetStatus(stopping + Gbk<"\r\n\r\n 稍后将结束程序！">(), true);
+      AbortRequestsInFlight();
       pool.Close(0);
       view.EndProcess();
       return false;
@@ -134,6 +138,8 @@ bool DownloadChapters(App& app, int taskNumber) {
       view.SetStatus(Gbk<"\r\n 正在终止线程，请耐心等待...">(), true);
       AddLogEntry(app, Gbk<"已取消！文件《">() + view.GetBox(Box::SaveName) + Gbk<"》，链接：">() +
                            view.GetBox(Box::Address) + "\r\n\r\n");
+      // Chapters still waiting on a server end now instead of at its time-out.
+      AbortRequestsInFlight();
       pool.Close(0);
       app.state.cancelRequested = false;
       if (!app.state.batchMode) {

@@ -24,6 +24,11 @@ namespace {
 constexpr long kMaxConnectsPerHandle = 8;
 constexpr std::size_t kMaxPooledHandles = 16;
 constexpr auto kPumpInterval = std::chrono::milliseconds(10);
+// A server that sends a byte now and then never trips the no-progress check,
+// so the whole transfer has a deadline too: connecting, then this many
+// no-progress periods. Without it such a page holds its chapter, and a cancel
+// waiting for that chapter, for ever.
+constexpr int kTransferPeriods = 5;
 
 // Cookies and DNS answers are shared process-wide; connections are not (the
 // connection cache must not be shared between concurrent threads), they stay
@@ -106,6 +111,9 @@ Settings& GlobalSettings() {
 
 std::atomic<int> g_requestThreads{0};
 
+// Raised by AbortRequestsInFlight: transfers begun before it end at once.
+std::atomic<unsigned> g_abortGeneration{0};
+
 // One request's inputs and what came back. Shared between a pumping caller
 // and its request thread, so either may be the last to let go.
 struct Transfer {
@@ -128,6 +136,7 @@ struct Transfer {
   std::chrono::steady_clock::time_point lastMoved;
 
   std::atomic<bool> abandoned{false};
+  unsigned generation = g_abortGeneration.load();
   std::atomic<unsigned long> activity{0};
   std::mutex doneMutex;
   std::condition_variable doneSignal;
@@ -198,7 +207,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   const size_t bytes = size * count;
-  if (t.abandoned.load(std::memory_order_relaxed)) return 0;
+  if (t.abandoned.load(std::memory_order_relaxed) || g_abortGeneration.load() != t.generation) {
+    return 0;
+  }
   const size_t room = kMaxBodyBytes - t.body.size();
   if (bytes > room) {
     t.body.append(data, room);
@@ -215,7 +226,9 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 // seconds, so after a burst it notices a stall late; this one is exact.
 int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
   auto& t = *static_cast<Transfer*>(user);
-  if (t.abandoned.load(std::memory_order_relaxed)) return 1;
+  if (t.abandoned.load(std::memory_order_relaxed) || g_abortGeneration.load() != t.generation) {
+    return 1;
+  }
   const auto now = std::chrono::steady_clock::now();
   curl_off_t connected = 0;
   curl_easy_getinfo(t.handle, CURLINFO_PRETRANSFER_TIME_T, &connected);
@@ -290,6 +303,9 @@ void Perform(Transfer& t) {
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &t);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(t.timeouts.connect.count()));
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
+                   static_cast<long>(t.timeouts.connect.count() +
+                                     kTransferPeriods * t.timeouts.noProgress.count()));
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, WholeSeconds(t.timeouts.noProgress));
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -456,6 +472,8 @@ HttpResult HttpRequest(std::string_view url, std::string_view method, std::strin
   Perform(*t);
   return ResultOf(*t);
 }
+
+void AbortRequestsInFlight() { g_abortGeneration.fetch_add(1); }
 
 void SetRequestPumpHook(std::function<void()> pump) {
   Settings& s = GlobalSettings();

@@ -34,6 +34,11 @@ std::string BuildRequestHeaderText(std::string_view headers, std::string_view ur
 // with the gzip magic.
 std::string GunzipOrPass(std::string_view bytes);
 
+// Ends every request under way now (on any thread) as if no answer came; the
+// requests made after it run normally. A cancelled chapter run uses it so that
+// a stalled server does not keep the user waiting for its time-out.
+void AbortRequestsInFlight();
+
 // Opens an address in the default browser.
 bool OpenInBrowser(std::string_view url);
 

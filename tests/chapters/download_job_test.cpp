@@ -174,6 +174,20 @@ TEST_F(DownloadJobTest, CancelStopsTheRunAndResetsTheWindow) {
       std::string::npos);
 }
 
+TEST_F(DownloadJobTest, CancelDoesNotWaitForAServerThatNeverAnswers) {
+  test::RawServer silent(test::RawServer::NeverAnswer());
+  AddChapters(3);
+  app.chapters[1].url = silent.Url("/book/2.html");
+  // Pressed once the silent chapter is being waited for (the time-outs are
+  // the real ones, 90 s).
+  view.SetPumpHook([&] {
+    if (silent.ConnectionCount() > 0) app.state.cancelRequested = true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(DownloadChapters(app, 0));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
 TEST_F(DownloadJobTest, CancelInBatchKeepsTheWindowForTheNextTask) {
   server.Get("/book/1.html", [this](const httplib::Request&, httplib::Response& res) {
     app.state.cancelRequested = true;
