@@ -1,0 +1,172 @@
+// A download folder the user may not write to, and a disk that fills up in
+// the middle of the book: the save reports failure, no half book is left, the
+// fetched texts stay, and the next press saves the whole book without
+// fetching a chapter again.
+//
+// The tests run as root, whom neither permissions nor quotas stop, so each
+// fault is set up in a child process: one that drops to an unprivileged user,
+// one with a file-size limit. The child's checks are ordinary test checks;
+// the child's exit status carries them back.
+
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+
+#include "app/commands.h"
+#include "app/run_log.h"
+#include "chapters/batch.h"
+#include "tests/faults/book_fixture.h"
+#include "text/codepage.h"
+
+namespace tarnlow::faults {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uid_t kNobody = 65534;
+// Room for a small book and the log file, not for a book of forty chapters.
+constexpr std::size_t kLimit = 1024;
+
+// Runs `body` in a forked child and fails the test when any check in the
+// child failed or the child did not end normally.
+void InChild(const std::function<void()>& body) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t pid = fork();
+  ASSERT_NE(pid, -1);
+  if (pid == 0) {
+    body();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "a check in the child failed (see above)";
+}
+
+const std::string& SaveFailedText() {
+  static const std::string text =
+      Gbk("文件打开失败！\r\n\r\n请检查文件夹是否有权限或文件名是否异常！");
+  return text;
+}
+
+class DiskFaults : public BookFixture {
+ protected:
+  // After a failed save: one message, every text still there, no file, and
+  // the window ready for another press.
+  void ExpectFailedSaveKeptTheTexts(int count) {
+    const auto messages = view.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, SaveFailedText());
+    EXPECT_EQ(messages[0].title, Gbk("提示"));
+    ASSERT_EQ(app.chapters.Size(), static_cast<std::size_t>(count));
+    for (int n = 1; n <= count; ++n) {
+      EXPECT_EQ(app.chapters.Text(static_cast<std::size_t>(n - 1)), ChapterText(n)) << n;
+    }
+    EXPECT_FALSE(app.state.busy);
+    EXPECT_EQ(view.ExecuteCaption(), CaptionChapters());
+    EXPECT_TRUE(view.ExecuteEnabled());
+  }
+};
+
+TEST_F(DiskFaults, UnwritableFolderKeepsTheTextsForAnotherFolder) {
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec;
+  fs::permissions(dir.Path(), readOnly | fs::perms::owner_write);
+  fs::permissions(folder, readOnly);
+  const fs::path other = dir.Path() / "Other";
+  fs::create_directory(other);
+  ASSERT_EQ(chown(other.c_str(), kNobody, kNobody), 0);
+  AddChapters(6);
+  ReadyForChapters();
+
+  InChild([&] {
+    ASSERT_EQ(setgroups(0, nullptr), 0);
+    ASSERT_EQ(setgid(kNobody), 0);
+    ASSERT_EQ(setuid(kNobody), 0);
+    EXPECT_FALSE(ExecuteCommand(app));
+    ExpectFailedSaveKeptTheTexts(6);
+    EXPECT_TRUE(FolderEntries().empty());
+
+    // The user picks another folder and presses again.
+    app.state.downloadFolder = other.string();
+    EXPECT_TRUE(ExecuteCommand(app));
+    EXPECT_TRUE(GbkToUtf8(app.log.Text()).find("】已保存！文件《测试书》") != std::string::npos);
+  });
+  EXPECT_TRUE(FolderEntries().empty());
+  EXPECT_EQ(test::ReadFile(other / "测试书.txt"), ExpectedBook(6, {}));
+  for (int n = 1; n <= 6; ++n) EXPECT_EQ(Requests(n), 1) << n;
+}
+
+// Sets the largest file this process may write; SIGXFSZ is ignored so that
+// a write beyond it fails instead of killing the process.
+void LimitFileSize(rlim_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  limit.rlim_cur = bytes;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+TEST_F(DiskFaults, FullDiskLeavesNoHalfBookAndTheNextPressSavesItWhole) {
+  AddChapters(40);
+  ReadyForChapters();
+  ASSERT_GT(ExpectedBook(40, {}).size(), 2 * kLimit);
+
+  InChild([&] {
+    LimitFileSize(kLimit);
+    EXPECT_FALSE(ExecuteCommand(app));
+    ExpectFailedSaveKeptTheTexts(40);
+    EXPECT_TRUE(FolderEntries().empty());
+
+    // Space again: the same press writes the book from the texts in hand.
+    LimitFileSize(RLIM_INFINITY);
+    EXPECT_TRUE(ExecuteCommand(app));
+  });
+  EXPECT_EQ(FolderEntries(), std::vector<std::string>{"测试书.txt"});
+  EXPECT_EQ(Book(), ExpectedBook(40, {}));
+  for (int n = 1; n <= 40; ++n) EXPECT_EQ(Requests(n), 1) << n;
+}
+
+// In a batch nobody answers a message box: the failed save is logged, no half
+// book is left, and the next task still runs.
+TEST_F(DiskFaults, FullDiskInABatchIsLoggedAndTheNextTaskRuns) {
+  const auto contents = [](const std::string& bookUtf8, int count) {
+    std::string links;
+    for (int n = 1; n <= count; ++n) {
+      links += "<a href=\"/book/" + std::to_string(n) + ".html\">" + Title(n) + "</a>";
+    }
+    return Gbk("<html><head><meta property=\"og:novel:book_name\" content=\"" + bookUtf8 +
+               "\"/></head><body><div id=\"list\">") +
+           links + "</div></body></html>";
+  };
+  server.Serve("/big/", contents("大书", 40));
+  server.Serve("/small/", contents("小书", 2));
+  view.SetBox(Box::SaveName, "");
+  AcceptBatchList(app, server.Url("/big/") + "\r\n" + server.Url("/small/"), true);
+
+  InChild([&] {
+    LimitFileSize(kLimit);
+    RunBatchTasks(app);
+    EXPECT_TRUE(view.Messages().empty());
+    const std::string log = GbkToUtf8(app.log.Text());
+    EXPECT_NE(log.find("】批处理：保存失败！文件《大书》，链接：" + server.Url("/big/")),
+              std::string::npos);
+    EXPECT_NE(log.find("】已保存！文件《小书》"), std::string::npos);
+  });
+  EXPECT_EQ(FolderEntries(), std::vector<std::string>{"小书.txt"});
+  EXPECT_EQ(test::ReadFile(folder / "小书.txt"), ExpectedBook(2, {}));
+}
+
+}  // namespace
+}  // namespace tarnlow::faults
