@@ -144,8 +144,11 @@ long long Saturate(bool negative, unsigned long long magnitude) {
 }
 
 void AddDigit(unsigned long long& magnitude, int digit) {
-  // Past LLONG_MAX the value saturates; stop growing before it wraps.
-  if (magnitude <= static_cast<unsigned long long>(LLONG_MAX)) magnitude = magnitude * 10 + digit;
+  // Past LLONG_MAX the value saturates. A magnitude above LLONG_MAX / 10 is
+  // pinned just past LLONG_MAX before the multiplication can wrap (a wrapped
+  // 20-digit number would pass for a small one).
+  constexpr auto kMax = static_cast<unsigned long long>(LLONG_MAX);
+  magnitude = magnitude > kMax / 10 ? kMax + 2 : magnitude * 10 + static_cast<unsigned>(digit);
 }
 
 }  // namespace

@@ -172,6 +172,12 @@ TEST(ToInteger, SkipsWhiteSpaceThenReadsASignedNumber) {
   EXPECT_EQ(tarnlow::ToInteger(Gbk("１２")), 0);
   EXPECT_EQ(tarnlow::ToInteger("99999999999999999999999"), LLONG_MAX);
   EXPECT_EQ(tarnlow::ToInteger("-99999999999999999999999"), LLONG_MIN);
+  // 2^64 and its neighbours: a 20-digit number must not wrap to a small one.
+  EXPECT_EQ(tarnlow::ToInteger("18446744073709551616"), LLONG_MAX);
+  EXPECT_EQ(tarnlow::ToInteger("-18446744073709551617"), LLONG_MIN);
+  EXPECT_EQ(tarnlow::ToInteger("9223372036854775807"), LLONG_MAX);
+  EXPECT_EQ(tarnlow::ToInteger("-9223372036854775808"), LLONG_MIN);
+  EXPECT_EQ(tarnlow::SettingToInteger("18446744073709551616"), LLONG_MAX);
 }
 
 TEST(SettingToInteger, CountsFullWidthDigitsAndStopsAtAnythingElse) {
