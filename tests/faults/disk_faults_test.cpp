@@ -3,21 +3,18 @@
 // fetched texts stay, and the next press saves the whole book without
 // fetching a chapter again.
 //
-// The tests run as root, whom neither permissions nor quotas stop, so each
-// fault is set up in a child process: one that drops to an unprivileged user,
-// one with a file-size limit. The child's checks are ordinary test checks;
-// the child's exit status carries them back.
+// Root is stopped by neither permissions nor quotas, so each fault is set up
+// for the span of one scope: an unprivileged effective user, or a file-size
+// limit. Both stay inside this process; forking a process that runs server
+// threads can leave the child waiting forever on a lock some thread held.
 
 #include <gtest/gtest.h>
 
-#include <grp.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
-#include <functional>
+#include <cstdlib>
 
 #include "app/commands.h"
 #include "app/run_log.h"
@@ -32,26 +29,54 @@ namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 // Room for a small book and the log file, not for a book of forty chapters.
-constexpr std::size_t kLimit = 1024;
+constexpr rlim_t kLimit = 1024;
 
-// Runs `body` in a forked child and fails the test when any check in the
-// child failed or the child did not end normally.
-void InChild(const std::function<void()>& body) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const pid_t pid = fork();
-  ASSERT_NE(pid, -1);
-  if (pid == 0) {
-    body();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
+bool RunningAsRoot() { return geteuid() == 0; }
+
+// Acts as an unprivileged user until the end of the scope. Only the
+// effective ids change, so the saved root id takes them back afterwards.
+// A test not run as root is unprivileged already and changes nothing.
+class AsNobody {
+ public:
+  AsNobody() : active_(RunningAsRoot()) {
+    if (active_) changed_ = setegid(kNobody) == 0 && seteuid(kNobody) == 0;
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "a check in the child failed (see above)";
-}
+  ~AsNobody() {
+    if (!active_) return;
+    if (seteuid(0) != 0 || setegid(0) != 0) std::abort();  // later tests would run unprivileged
+  }
+  AsNobody(const AsNobody&) = delete;
+  AsNobody& operator=(const AsNobody&) = delete;
+  bool Ok() const { return !active_ || changed_; }
+
+ private:
+  bool active_;
+  bool changed_ = false;
+};
+
+// Limits the size of any file this process writes until the end of the
+// scope; SIGXFSZ is ignored so that a write beyond it fails instead of
+// killing the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    ok_ = getrlimit(RLIMIT_FSIZE, &saved_) == 0;
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ok_ = ok_ && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit() {
+    if (ok_) setrlimit(RLIMIT_FSIZE, &saved_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool Ok() const { return ok_; }
+
+ private:
+  rlimit saved_{};
+  bool ok_ = false;
+};
 
 const std::string& SaveFailedText() {
   static const std::string text =
@@ -86,14 +111,15 @@ TEST_F(DiskFaults, UnwritableFolderKeepsTheTextsForAnotherFolder) {
   fs::permissions(folder, readOnly);
   const fs::path other = dir.Path() / "Other";
   fs::create_directory(other);
-  ASSERT_EQ(chown(other.c_str(), kNobody, kNobody), 0);
+  if (RunningAsRoot()) {
+    ASSERT_EQ(chown(other.c_str(), kNobody, kNobody), 0);
+  }
   AddChapters(6);
   ReadyForChapters();
 
-  InChild([&] {
-    ASSERT_EQ(setgroups(0, nullptr), 0);
-    ASSERT_EQ(setgid(kNobody), 0);
-    ASSERT_EQ(setuid(kNobody), 0);
+  {
+    AsNobody nobody;
+    ASSERT_TRUE(nobody.Ok());
     EXPECT_FALSE(ExecuteCommand(app));
     ExpectFailedSaveKeptTheTexts(6);
     EXPECT_TRUE(FolderEntries().empty());
@@ -102,20 +128,10 @@ TEST_F(DiskFaults, UnwritableFolderKeepsTheTextsForAnotherFolder) {
     app.state.downloadFolder = other.string();
     EXPECT_TRUE(ExecuteCommand(app));
     EXPECT_TRUE(GbkToUtf8(app.log.Text()).find("】已保存！文件《测试书》") != std::string::npos);
-  });
+  }
   EXPECT_TRUE(FolderEntries().empty());
   EXPECT_EQ(test::ReadFile(other / "测试书.txt"), ExpectedBook(6, {}));
   for (int n = 1; n <= 6; ++n) EXPECT_EQ(Requests(n), 1) << n;
-}
-
-// Sets the largest file this process may write; SIGXFSZ is ignored so that
-// a write beyond it fails instead of killing the process.
-void LimitFileSize(rlim_t bytes) {
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-  limit.rlim_cur = bytes;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
 }
 
 TEST_F(DiskFaults, FullDiskLeavesNoHalfBookAndTheNextPressSavesItWhole) {
@@ -123,16 +139,15 @@ TEST_F(DiskFaults, FullDiskLeavesNoHalfBookAndTheNextPressSavesItWhole) {
   ReadyForChapters();
   ASSERT_GT(ExpectedBook(40, {}).size(), 2 * kLimit);
 
-  InChild([&] {
-    LimitFileSize(kLimit);
+  {
+    FileSizeLimit full(kLimit);
+    ASSERT_TRUE(full.Ok());
     EXPECT_FALSE(ExecuteCommand(app));
     ExpectFailedSaveKeptTheTexts(40);
     EXPECT_TRUE(FolderEntries().empty());
-
-    // Space again: the same press writes the book from the texts in hand.
-    LimitFileSize(RLIM_INFINITY);
-    EXPECT_TRUE(ExecuteCommand(app));
-  });
+  }
+  // Space again: the same press writes the book from the texts in hand.
+  EXPECT_TRUE(ExecuteCommand(app));
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"测试书.txt"});
   EXPECT_EQ(Book(), ExpectedBook(40, {}));
   for (int n = 1; n <= 40; ++n) EXPECT_EQ(Requests(n), 1) << n;
@@ -155,15 +170,16 @@ TEST_F(DiskFaults, FullDiskInABatchIsLoggedAndTheNextTaskRuns) {
   view.SetBox(Box::SaveName, "");
   AcceptBatchList(app, server.Url("/big/") + "\r\n" + server.Url("/small/"), true);
 
-  InChild([&] {
-    LimitFileSize(kLimit);
+  {
+    FileSizeLimit full(kLimit);
+    ASSERT_TRUE(full.Ok());
     RunBatchTasks(app);
     EXPECT_TRUE(view.Messages().empty());
     const std::string log = GbkToUtf8(app.log.Text());
     EXPECT_NE(log.find("】批处理：保存失败！文件《大书》，链接：" + server.Url("/big/")),
               std::string::npos);
     EXPECT_NE(log.find("】已保存！文件《小书》"), std::string::npos);
-  });
+  }
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"小书.txt"});
   EXPECT_EQ(test::ReadFile(folder / "小书.txt"), ExpectedBook(2, {}));
 }
