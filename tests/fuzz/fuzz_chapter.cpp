@@ -1,0 +1,62 @@
+// A chapter page from the input through the three extraction strategies and
+// FinishChapterText. Input: line mode, flags, separator, then the fields
+// start mark, end mark, the clean rules (as many as flags / 2 % 4 says) and
+// the page.
+
+#include <string>
+#include <string_view>
+
+#include "chapters/clean_rules.h"
+#include "chapters/extraction.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "text/regex.h"
+#include "text/text.h"
+
+namespace tarnlow::fuzz {
+namespace {
+
+// What every finished chapter looks like: empty (nothing found), or ending
+// with its line break and holding no tag.
+void CheckChapter(const std::string& text) {
+  if (text.empty()) return;
+  FUZZ_CHECK(text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0);
+  const int lt = Find(text, "<");
+  FUZZ_CHECK(lt == -1 || Find(text, ">", lt) == -1);
+}
+
+}  // namespace
+}  // namespace tarnlow::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tarnlow;
+  using namespace tarnlow::fuzz;
+  static const bool limited = [] {
+    Regex::SetTimeLimitMs(20);
+    return true;
+  }();
+  (void)limited;
+
+  Input in(data, size);
+  // Mostly 0 to 2, sometimes another number (which acts as 0).
+  const int lineMode = static_cast<std::int8_t>(in.Byte()) % 4;
+  const std::uint8_t flags = in.Byte();
+  const char separator = static_cast<char>(in.Byte());
+  const std::string_view startMark = in.Field(separator);
+  const std::string_view endMark = in.Field(separator);
+  CleanRules::List rules;
+  for (int i = (flags >> 1) % 4; i > 0; --i) rules.emplace_back(in.Field(separator));
+  const std::string_view page = in.Rest();
+
+  TextOptions options;
+  options.lineMode = lineMode;
+  options.rules = (flags & 1) ? &rules : nullptr;
+
+  if (!startMark.empty()) CheckChapter(ExtractBetweenMarks(page, startMark, endMark, options));
+  CheckChapter(ExtractByBreakRun(page, options));
+  CheckChapter(ExtractByParagraphs(page, options));
+  const std::string finished = FinishChapterText(page, options);
+  FUZZ_CHECK(!finished.empty());
+  CheckChapter(finished);
+  CheckChapter(ExtractChapterText(page, startMark, endMark, options));
+  return 0;
+}
