@@ -30,11 +30,7 @@ void CheckChapter(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tarnlow;
   using namespace tarnlow::fuzz;
-  static const bool limited = [] {
-    Regex::SetTimeLimitMs(20);
-    return true;
-  }();
-  (void)limited;
+  LimitRuleTime(20);
 
   Input in(data, size);
   // Mostly 0 to 2, sometimes another number (which acts as 0).

@@ -38,11 +38,7 @@ bool IsSubsequence(std::string_view part, std::string_view whole) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tarnlow;
   using namespace tarnlow::fuzz;
-  static const bool limited = [] {
-    Regex::SetTimeLimitMs(20);
-    return true;
-  }();
-  (void)limited;
+  LimitRuleTime(20);
 
   const std::string_view file(reinterpret_cast<const char*>(data), size);
   ScratchDir::WriteFile("cleantxt.list", file);

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/regex.h"
+
 namespace tarnlow::fuzz {
 
 [[noreturn]] inline void Fail(const char* file, int line, const char* what) {
@@ -25,6 +27,13 @@ namespace tarnlow::fuzz {
   do {                                                                       \
     if (!(condition)) ::tarnlow::fuzz::Fail(__FILE__, __LINE__, #condition); \
   } while (0)
+
+// Rules taken from the input may backtrack without end; the engine's time
+// limit is what stops them, set once for the whole run.
+inline void LimitRuleTime(int ms) {
+  static const bool once = (Regex::SetTimeLimitMs(ms), true);
+  (void)once;
+}
 
 // The fuzzer's bytes read front to back. Reading past the end gives zeros and
 // empty fields, so every input, however short, is a valid one.

@@ -147,11 +147,7 @@ void CheckLiteral(std::string_view pattern, std::string_view text, std::string_v
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tarnlow;
   using namespace tarnlow::fuzz;
-  static const bool limited = [] {
-    Regex::SetTimeLimitMs(50);
-    return true;
-  }();
-  (void)limited;
+  LimitRuleTime(50);
 
   Input in(data, size);
   const std::uint8_t flags = in.Byte();
