@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include "fetch/http_client.h"
+#include "text/text.h"
 
 namespace tarnlow {
 namespace {
@@ -56,14 +57,6 @@ bool LooksLikeZlibHeader(std::string_view in) {
   const auto cmf = static_cast<unsigned char>(in[0]);
   const auto flg = static_cast<unsigned char>(in[1]);
   return (cmf & 0x0F) == 8 && (cmf >> 4) <= 7 && ((cmf << 8) | flg) % 31 == 0;
-}
-
-std::string AsciiLower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
 }
 
 std::vector<std::string> EncodingTokens(std::string_view value) {

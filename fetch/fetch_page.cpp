@@ -4,6 +4,7 @@
 #include "fetch/http_client.h"
 #include "text/codepage.h"
 #include "text/regex.h"
+#include "text/text.h"
 
 namespace tarnlow {
 namespace {
@@ -36,14 +37,6 @@ constexpr unsigned kPragmaNoCache = 256;
 constexpr int kTolerableInvalidSequences = 8;
 constexpr int kTolerableInvalidPerThousand = 10;
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 // Every occurrence, left to right, in one pass: text produced by the
 // replacement is never looked at again.
 void ReplaceAllBytes(std::string& text, std::string_view sought, std::string_view replacement) {
@@ -71,7 +64,7 @@ std::string_view HeaderValue(std::string_view headers, std::string_view name) {
     std::string_view line = headers.substr(pos, end - pos);
     pos = end + 2;
     if (line.size() <= name.size() || line[name.size()] != ':') continue;
-    if (Lower(line.substr(0, name.size())) != Lower(name)) continue;
+    if (AsciiLower(line.substr(0, name.size())) != AsciiLower(name)) continue;
     line.remove_prefix(name.size() + 1);
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
@@ -81,7 +74,7 @@ std::string_view HeaderValue(std::string_view headers, std::string_view name) {
 }
 
 bool ContentTypeSaysUtf8(std::string_view contentType) {
-  const std::string lower = Lower(contentType);
+  const std::string lower = AsciiLower(contentType);
   std::size_t pos = lower.find("charset");
   if (pos == std::string::npos) return false;
   pos += 7;

@@ -15,6 +15,7 @@
 #include <openssl/x509.h>
 
 #include "fetch/content_decoding.h"
+#include "text/text.h"
 
 namespace tarnlow {
 namespace {
@@ -153,14 +154,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (a != b) return false;
   }
   return true;
-}
-
-std::string AsciiLower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
 }
 
 std::string AsciiUpper(std::string_view text) {

@@ -161,6 +161,11 @@ TEST(Trim, RemovesAsciiAndFullWidthSpacesOnly) {
 TEST(ToLower, LowersAsciiLettersButNotTrailBytes) {
   EXPECT_EQ(tarnlow::ToLower("ABC def <BR/>"), "abc def <br/>");
   EXPECT_EQ(tarnlow::ToLower(Gbk("丄A")), Gbk("丄a"));
+  // 0x81 0x41 is one double-byte character: its trail byte stays.
+  EXPECT_EQ(tarnlow::ToLower("\x81\x41Z"), "\x81\x41z");
+  // Protocol text has no double-byte characters: every byte counts.
+  EXPECT_EQ(tarnlow::AsciiLower("\x81\x41Z"), "\x81\x61z");
+  EXPECT_EQ(tarnlow::AsciiLower("Content-Encoding: GZIP"), "content-encoding: gzip");
 }
 
 TEST(ToInteger, SkipsWhiteSpaceThenReadsASignedNumber) {
