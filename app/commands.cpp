@@ -28,6 +28,10 @@ bool EndForClose(View& view) {
 bool ExecuteCommand(App& app) {
   View& view = app.view;
   if (app.state.busy) return false;
+  // A cancel pressed while idle resets the window instead, so a request still
+  // standing here came too late for the last command (its fetch failed or
+  // found nothing first); it must not end this one before it starts.
+  app.state.cancelRequested = false;
   app.state.busy = true;
   view.EnableExecute(false);
   ClearLog(app);

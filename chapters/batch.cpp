@@ -34,13 +34,14 @@ void AcceptBatchList(App& app, std::string_view editText, bool run) {
   app.settings.Write(keys::Webs, JoinTasks(valid, 0));
 }
 
+std::string StoredBatchText(App& app) {
+  TextBuffer lines(app.settings.Read(keys::Webs));
+  lines.ReplaceAll("||", "\r\n");
+  return lines.Text();
+}
+
 std::string BatchDialogText(App& app) {
-  std::string stored = app.settings.Read(keys::Webs);
-  if (!stored.empty()) {
-    TextBuffer lines(stored);
-    lines.ReplaceAll("||", "\r\n");
-    stored = lines.Text();
-  }
+  const std::string stored = StoredBatchText(app);
   const std::string address = app.view.GetBox(Box::Address);
   if (address.empty()) return stored;
   for (const std::string& line : Split(stored, "\r\n")) {
@@ -71,6 +72,9 @@ void RunBatchTasks(App& app) {
 
   for (std::size_t t = 1; t <= tasks.size(); ++t) {
     view.EnableCancel(true);
+    // A cancel belongs to the task it came in; one the contents command left
+    // standing (its fetch failed or found nothing) must not end this task.
+    app.state.cancelRequested = false;
     view.SetBox(Box::Address, tasks[t - 1]);
     if (GetContents(app)) DownloadChapters(app, static_cast<int>(t));
     // The window is closing: the stored list keeps this task and the later

@@ -18,6 +18,9 @@ std::vector<std::string> ValidBatchLines(std::string_view editText);
 // only stored.
 void AcceptBatchList(App& app, std::string_view editText, bool run);
 
+// The stored list, one address a line.
+std::string StoredBatchText(App& app);
+
 // What the batch dialog shows when it opens: the stored list one address a
 // line, plus the address box's address when it is not among them.
 std::string BatchDialogText(App& app);

@@ -121,6 +121,38 @@ TEST_F(CancelAndClose, CancelDuringTheContentsFetchThenRunAgain) {
   EXPECT_EQ(LogFile(), "earlier log");  // the contents phase never writes it
 }
 
+// A cancel pressed while a contents page that lists nothing is read is never
+// taken up by the contents command; the next press, alone or in a batch, must
+// still do its work.
+TEST_F(CancelAndClose, CancelLeftStandingByAnEmptyContentsPageEndsNothingLater) {
+  server.Get("/empty/", [this](const httplib::Request&, httplib::Response& res) {
+    CancelOrReset(app);
+    res.set_content("<html><body>nothing here</body></html>", "text/html");
+  });
+  server.Serve("/book/", ContentsPage("示例书", 1, 4));
+  ReadyForContents("/empty/");
+  EXPECT_FALSE(ExecuteCommand(app));
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].text, Gbk("没有找到目录列表，建议重试！！"));
+
+  view.SetBox(Box::Address, server.Url("/book/"));
+  ASSERT_TRUE(ExecuteCommand(app));
+  EXPECT_EQ(app.chapters.Size(), 4u);
+  EXPECT_FALSE(LogHas("已取消"));
+
+  // In a batch: the empty task fails, the next one is saved.
+  view.SetExecuteCaption(CaptionContents());
+  app.chapters.Clear();
+  app.state.busy = false;
+  view.SetBox(Box::SaveName, "");
+  AcceptBatchList(app, server.Url("/empty/") + "\r\n" + server.Url("/book/"), true);
+  RunBatchTasks(app);
+  EXPECT_TRUE(LogHas("】批处理： 找不到目录！ 链接：" + server.Url("/empty/")));
+  EXPECT_TRUE(LogHas("】已保存！文件《示例书》"));
+  EXPECT_EQ(FolderEntries(), std::vector<std::string>{"示例书.txt"});
+  EXPECT_EQ(test::ReadFile(folder / "示例书.txt"), ExpectedBook(4, {}));
+}
+
 TEST_F(CancelAndClose, CancelDuringPagingKeepsTheListThenTheBookIsSaved) {
   server.Serve("/book/", ContentsPage("示例书", 1, 3, "list_2.html"));
   server.Get("/book/list_2.html", [this](const httplib::Request&, httplib::Response& res) {
