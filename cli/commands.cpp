@@ -9,7 +9,6 @@
 #include "cli/session.h"
 #include "fetch/fetch_page.h"
 #include "text/codepage.h"
-#include "text/text_buffer.h"
 
 namespace tarnlow::cli {
 namespace {
@@ -95,10 +94,7 @@ int BatchCommand(const CliOptions& options) {
   App& app = session.app();
   std::string lines;
   if (options.arguments.empty()) {
-    // The stored list, one address a line, as the batch dialog shows it.
-    TextBuffer stored(app.settings.Read(keys::Webs));
-    stored.ReplaceAll("||", "\r\n");
-    lines = stored.Text();
+    lines = StoredBatchText(app);
   } else {
     for (const std::string& address : options.arguments) lines += address + "\r\n";
   }
@@ -122,11 +118,7 @@ int RunCli(const std::vector<std::string_view>& args) {
   }
   if (options.command.empty()) return UsageError("no command given");
   for (const Command& command : kCommands) {
-    if (command.name != options.command) continue;
-    if (command.run == nullptr) {
-      return UsageError("the " + options.command + " command is not available yet");
-    }
-    return command.run(options);
+    if (command.name == options.command) return command.run(options);
   }
   return UsageError("unknown command " + options.command);
 }

@@ -12,7 +12,7 @@ enum ExitStatus : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 struct Command {
   std::string_view name;
-  int (*run)(const CliOptions& options);  // null: not available yet
+  int (*run)(const CliOptions& options);
 };
 
 std::span<const Command> Commands();
