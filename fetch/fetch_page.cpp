@@ -1,9 +1,11 @@
 #include "fetch/fetch_page.h"
 
+#include <algorithm>
+#include <string>
+
 #include "fetch/content_decoding.h"
 #include "fetch/http_client.h"
 #include "text/codepage.h"
-#include "text/regex.h"
 #include "text/text.h"
 
 namespace tarnlow {
@@ -30,15 +32,18 @@ constexpr std::string_view kRequestHeaders =
 
 constexpr unsigned kPragmaNoCache = 256;
 
-// A page that claims UTF-8 but holds more invalid sequences than this (both
-// as a count and as a share of its bytes) is really in the local code page;
-// converting it would turn every Chinese character into "?". A few stray
-// bytes in a genuine UTF-8 page stay under both limits.
-constexpr int kTolerableInvalidSequences = 8;
+// A page that claims UTF-8 but whose invalid sequences pass this share of
+// its non-ASCII bytes is really in the local code page; converting it would
+// turn its Chinese into "?" and stray letters. The share is taken of the
+// non-ASCII bytes, not of all bytes, because the markup is ASCII and would
+// hide a short chapter. GBK text makes about one invalid sequence per two or
+// three of its bytes; a few stray bytes in a genuine UTF-8 page stay under.
 constexpr int kTolerableInvalidPerThousand = 10;
 
 // Every occurrence, left to right, in one pass: text produced by the
-// replacement is never looked at again.
+// replacement is never looked at again. Byte for byte on purpose: entities are
+// decoded while the page may still be UTF-8, where a search that protects
+// double-byte characters would skip an "&" after a UTF-8 byte.
 void ReplaceAllBytes(std::string& text, std::string_view sought, std::string_view replacement) {
   std::size_t hit = text.find(sought);
   if (hit == std::string::npos) return;
@@ -89,16 +94,43 @@ bool ContentTypeSaysUtf8(std::string_view contentType) {
   return value.starts_with("utf-8") || value.starts_with("utf8");
 }
 
+// Whether the head matches "=.*[uUtTfF]-?[8]" ("." short of a line feed):
+// an "=", later on its line one of uUtTfF, an optional "-", then "8". Written
+// as one pass, because the pattern engine backtracks over every "=" of a long
+// line: a 50 KB inline script ran the search past its time limit, and the
+// UTF-8 page then passed for GBK. It reads the head as the engine would
+// (decoded to UTF-16), so a trail byte never counts as a letter.
+bool HeadDeclaresUtf8(std::string_view head) {
+  const std::u16string units = GbkToUtf16(head);
+  const auto at = [&](std::size_t i, char16_t c) { return i < units.size() && units[i] == c; };
+  bool afterEquals = false;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t c = units[i];
+    if (c == u'\n') {
+      afterEquals = false;
+    } else if (c == u'=') {
+      afterEquals = true;
+    } else if (afterEquals && std::u16string_view(u"uUtTfF").find(c) != std::u16string_view::npos) {
+      if (at(i + 1, u'8') || (at(i + 1, u'-') && at(i + 2, u'8'))) return true;
+    }
+  }
+  return false;
+}
+
+// The answer's Content-Type is asked only when the head names no character
+// set at all: a page that declares GBK stays GBK whatever its server says.
 bool CountsAsUtf8Page(std::string_view head, std::string_view responseHeaders) {
-  Regex declaration;
-  if (declaration.Compile("=.*[uUtTfF]-?[8]") && declaration.Search(head).Matched()) return true;
+  if (HeadDeclaresUtf8(head)) return true;
+  if (AsciiLower(head).find("charset") != std::string::npos) return false;
   return ContentTypeSaysUtf8(HeaderValue(responseHeaders, "Content-Type"));
 }
 
 bool PlausiblyUtf8(std::string_view text) {
   const long long invalid = CountInvalidUtf8(text);
-  return invalid <= kTolerableInvalidSequences ||
-         invalid * 1000 <= static_cast<long long>(text.size()) * kTolerableInvalidPerThousand;
+  if (invalid == 0) return true;
+  const auto high = std::count_if(text.begin(), text.end(),
+                                  [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  return invalid * 1000 <= static_cast<long long>(high) * kTolerableInvalidPerThousand;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The page fetcher's work after the request, on answers made up in the test.
 
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include "fetch/fetch_page.h"
 #include "tests/support/support.h"
 #include "text/codepage.h"
+#include "text/regex.h"
 
 namespace tarnlow {
 namespace {
@@ -82,6 +84,13 @@ TEST(ProcessResponse, PageClaimingUtf8ButHoldingGbkIsLeftAlone) {
   for (int i = 0; i < 40; ++i) gbkText += Gbk("这是一段中文的正文。");
   const std::string page = "<html><head><meta charset=utf-8></head><body>" + gbkText + "</body>";
   EXPECT_EQ(ProcessResponse(page, kOk), page);
+  // However short the text, among however much ASCII markup.
+  const std::string markup(60000, ' ');
+  for (const char* text : {"第第第第", "第一章"}) {
+    const std::string shortPage =
+        "<html><head><meta charset=utf-8></head><body>" + markup + Gbk(text) + "</body>";
+    EXPECT_EQ(ProcessResponse(shortPage, kOk), shortPage) << text;
+  }
 
   // A genuine UTF-8 page with a few stray bytes is still converted.
   std::string utf8Text;
@@ -90,6 +99,42 @@ TEST(ProcessResponse, PageClaimingUtf8ButHoldingGbkIsLeftAlone) {
       "<html><head><meta charset=utf-8></head><body>" + utf8Text + "\xff\xfe</body>";
   const std::string converted = ProcessResponse(damaged, kOk);
   EXPECT_NE(converted.find(Gbk("这是一段中文的正文。")), std::string::npos);
+}
+
+TEST(ProcessResponse, DeclarationTestAgreesWithItsPatternOnAnyHead) {
+  // Heads built from the pieces that matter (the "=", the letters, "-", "8",
+  // line breaks, a GBK character whose trail byte is "u") against the pattern
+  // engine itself.
+  const std::string pieces[] = {"=", "=",  " ",  "a", "u", "T",     "f",  "-",
+                                "8", "\n", "\r", "=", "8", "\xD5u", "u8", "F-8"};
+  std::string body;
+  for (int i = 0; i < 200; ++i) body += "中文";
+  Regex pattern;
+  ASSERT_TRUE(pattern.Compile("=.*[uUtTfF]-?[8]"));
+  std::mt19937 random(7);
+  int declared = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string head;
+    for (int n = random() % 10; n > 0; --n) head += pieces[random() % std::size(pieces)];
+    const bool expected = pattern.Search(head).Matched();
+    declared += expected;
+    const std::string page = head + "</head>" + body;
+    const bool converted = ProcessResponse(page, kOk) != DecodeEntities(page);
+    ASSERT_EQ(converted, expected) << "head: " << head;
+  }
+  EXPECT_GT(declared, 300);  // both answers were tried often
+  EXPECT_LT(declared, 2400);
+}
+
+TEST(ProcessResponse, LongScriptLineBeforeTheDeclaration) {
+  // A head line full of "=" that names no character set, then the real
+  // declaration: the page is still found to be UTF-8.
+  std::string script = "<script>";
+  for (int i = 0; i < 15000; ++i) script += "var a=1;b=c+2;";
+  const std::string page =
+      "<html><head>" + script + "</script>\n<meta charset=\"utf-8\"></head><body>第一章</body>";
+  const std::string text = ProcessResponse(page, kOk);
+  EXPECT_NE(text.find(Gbk("第一章")), std::string::npos);
 }
 
 TEST(ProcessResponse, ContentTypeCharsetCountsWhenTheHeadSaysNothing) {
@@ -110,6 +155,15 @@ TEST(ProcessResponse, ContentTypeCharsetCountsWhenTheHeadSaysNothing) {
   EXPECT_EQ(
       ProcessResponse(gbkPage, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"),
       gbkPage);
+  // A head that declares GBK is believed over the answer header, however
+  // little Chinese the page holds.
+  for (const char* text : {"第", "第第第第", "第一章 雾起"}) {
+    const std::string declaredGbk = "<html><head><meta charset=\"gbk\"></head>" + Gbk(text);
+    EXPECT_EQ(ProcessResponse(declaredGbk,
+                              "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"),
+              declaredGbk)
+        << text;
+  }
 }
 
 TEST(ProcessResponse, ContentEncodingOfTheAnswer) {
