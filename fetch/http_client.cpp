@@ -344,10 +344,14 @@ std::string CookiesOf(std::string_view headers) {
 }
 
 HttpResult ResultOf(Transfer& t) {
-  // A cut body keeps its headers; any other failure, even one after the
-  // headers came, counts as no answer.
-  const bool answered =
-      t.headersComplete && (t.code == CURLE_OK || (t.code == CURLE_WRITE_ERROR && t.capped));
+  // A cut body keeps its headers, and a redirect that is not followed (one
+  // too many, or to a scheme other than http and https) is its own 3xx
+  // answer; any other failure, even one after the headers came, counts as no
+  // answer.
+  const bool unfollowedRedirect =
+      t.code == CURLE_TOO_MANY_REDIRECTS || t.code == CURLE_UNSUPPORTED_PROTOCOL;
+  const bool answered = t.headersComplete && (t.code == CURLE_OK || unfollowedRedirect ||
+                                              (t.code == CURLE_WRITE_ERROR && t.capped));
   HttpResult result;
   if (!answered) return result;
   result.body = std::move(t.body);

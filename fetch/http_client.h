@@ -14,12 +14,13 @@ struct HttpResult {
   std::string cookies;          // Set-Cookie values joined by CR LF
 };
 
-// url, method (empty: GET), proxy (empty: none configured), the caller's
-// header block, request body (POST only), accept-compressed, request flags.
-// The answer's headers are those of the final answer after redirects. A
-// transfer that fails after the headers came (reset, stall) counts as no
-// answer, so the caller retries instead of taking a truncated page; only a
-// body cut at the 64 MiB cap keeps its headers.
+// url, method (empty: GET), proxy (empty: the environment's proxy settings),
+// the caller's header block, request body (POST only), accept-compressed,
+// request flags. The answer's headers are those of the final answer after
+// redirects; a redirect not followed (past 20, or off http and https) is the
+// final answer. A transfer that fails after the headers came (reset, stall)
+// counts as no answer, so the caller retries instead of taking a truncated
+// page; only a body cut at the 64 MiB cap keeps its headers.
 HttpResult HttpRequest(std::string_view url, std::string_view method, std::string_view proxy,
                        std::string_view headers, std::string_view body, bool acceptCompressed,
                        unsigned flags);
