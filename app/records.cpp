@@ -32,20 +32,16 @@ void RunLog::Clear() {
   m_reversed.clear();
 }
 
-void RunLog::AddEntry(std::string_view message) {
+void RunLog::AddEntry(std::string_view message, std::string_view lead) {
   // The stamp is taken inside the lock so that the order of the entries and
-  // the order of their stamps agree.
+  // the order of their stamps agree, worker threads' entries included.
   std::lock_guard lock(m_mutex);
-  std::string entry = Gbk<"【">();
+  std::string entry(lead);
+  entry += Gbk<"【">();
   entry += TimeStamp();
   entry += Gbk<"】">();
   entry += message;
   m_reversed.push_back(std::move(entry));
-}
-
-void RunLog::Prepend(std::string_view entry) {
-  std::lock_guard lock(m_mutex);
-  m_reversed.emplace_back(entry);
 }
 
 std::string ChapterList::Text(std::size_t i) const {

@@ -47,11 +47,9 @@ class RunLog {
   std::string Text() const;
   void SetText(std::string text);
   void Clear();
-  // Puts "【" + TimeStamp() + "】" + message in front of the log.
-  void AddEntry(std::string_view message);
-  // Puts `entry` in front of the log as it stands (writers that begin their
-  // line with "\r\n").
-  void Prepend(std::string_view entry);
+  // Puts lead + "【" + TimeStamp() + "】" + message in front of the log
+  // (`lead`: the chapter failure line begins with "\r\n").
+  void AddEntry(std::string_view message, std::string_view lead = {});
 
   std::atomic<bool> exitRequested{false};
   UiFont uiFont;

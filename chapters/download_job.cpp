@@ -84,9 +84,10 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRunSettings& setting
     view.SetAddressLabel("");
     if (Find(page, marker) != -1) {
       ++app.state.failedCount;
-      app.log.Prepend("\r\n" + Gbk<"【">() + TimeStamp() + Gbk<"】取章节：失败！书名《">() +
-                      view.GetBox(Box::SaveName) + Gbk<"》，章节名《">() + title +
-                      Gbk<"》，章节链接：">() + url + "\r\n\r\n");
+      app.log.AddEntry(Gbk<"取章节：失败！书名《">() + view.GetBox(Box::SaveName) +
+                           Gbk<"》，章节名《">() + title + Gbk<"》，章节链接：">() + url +
+                           "\r\n\r\n",
+                       "\r\n");
       return;
     }
     const auto rules = app.rules.Snapshot();
@@ -99,13 +100,14 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRunSettings& setting
 
 bool DownloadChapters(App& app, int taskNumber) {
   View& view = app.view;
+  // Before the pool: its items hold a reference, so it must outlive them.
+  const ChapterRunSettings settings{app.state.retryCount, app.state.delayMs, app.state.lineMode};
   WorkerPool pool([&view] { view.PumpEvents(); });
   if (!app.state.batchMode) view.SetTitle(Gbk<"处理中...">());
   view.SetStatus("", false);
   view.SetAddressLabel("");
   app.state.failedCount = 0;
 
-  const ChapterRunSettings settings{app.state.retryCount, app.state.delayMs, app.state.lineMode};
   // When no thread starts, every Submit fails, the pool is idle at once and
   // the book is saved with the titles only.
   pool.Create(app.state.threadCount);

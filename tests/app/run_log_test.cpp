@@ -41,8 +41,12 @@ TEST(RunLog, EntriesAreNewestFirst) {
   EXPECT_EQ(log.Text(), Entry(second, Gbk("第二条\r\n\r\n")) + Entry(first, Gbk("第一条\r\n\r\n")) +
                             Gbk("旧记录\r\n"));
 
-  log.Prepend("\r\nraw");
-  EXPECT_EQ(log.Text().substr(0, 5), "\r\nraw");
+  // A lead goes before the stamp: the line of a failed chapter.
+  const std::string before = log.Text();
+  log.AddEntry("raw", "\r\n");
+  const std::string stamped = log.Text().substr(2, log.Text().size() - 2 - before.size());
+  EXPECT_EQ(log.Text(), "\r\n" + stamped + before);
+  EXPECT_EQ(stamped, Entry(stamped.substr(2, 8), "raw"));
   log.Clear();
   EXPECT_EQ(log.Text(), "");
   log.AddEntry("x");
