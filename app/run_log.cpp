@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
-#include <iterator>
 #include <utility>
 
+#include "app/files.h"
 #include "text/codepage.h"
 
 namespace tarnlow {
@@ -28,13 +28,7 @@ void AddLogEntry(App& app, std::string_view message) { app.log.AddEntry(message)
 
 void ClearLog(App& app) { app.log.Clear(); }
 
-void LoadLogFile(App& app) {
-  std::ifstream in(app.programDir / kLogFileName, std::ios::binary);
-  std::string bytes;
-  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (std::size_t zero = bytes.find('\0'); zero != std::string::npos) bytes.resize(zero);
-  app.log.SetText(std::move(bytes));
-}
+void LoadLogFile(App& app) { app.log.SetText(ReadTextFile(app.programDir / kLogFileName)); }
 
 void SaveLogFile(App& app) {
   std::ofstream out(app.programDir / kLogFileName, std::ios::binary | std::ios::trunc);

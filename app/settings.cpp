@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/files.h"
 #include "text/codepage.h"
 #include "text/text.h"
 
@@ -73,13 +74,8 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
+  return a.size() == b.size() && AsciiLower(a) == AsciiLower(b);
 }
 
 // The section named on a "[name]" line, or nothing for any other line.
@@ -167,19 +163,6 @@ ReadResult ReadFileBytes(const std::filesystem::path& path, std::string& bytes) 
   }
   ::close(fd);
   return ReadResult::Ok;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // Writes a sibling temporary file and renames it over `path`, so a crash or

@@ -1,10 +1,9 @@
 #include "chapters/clean_rules.h"
 
-#include <fstream>
-#include <iterator>
 #include <string_view>
 #include <utility>
 
+#include "app/files.h"
 #include "text/regex.h"
 #include "text/text.h"
 
@@ -22,11 +21,7 @@ void CleanRules::Replace(List rules) {
 }
 
 void LoadCleanRules(CleanRules& rules, const std::filesystem::path& dir) {
-  std::ifstream in(dir / "cleantxt.list", std::ios::binary);
-  std::string bytes;
-  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (std::size_t zero = bytes.find('\0'); zero != std::string::npos) bytes.resize(zero);
-
+  const std::string bytes = ReadTextFile(dir / "cleantxt.list");
   CleanRules::List list;
   for (std::string& piece : Split(bytes, "\r\n")) {
     if (piece.empty() || std::string_view(piece).starts_with("//")) continue;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/files.h"
 #include "app/program_dir.h"
 #include "app/run_log.h"
 #include "text/codepage.h"
@@ -25,19 +26,6 @@ std::filesystem::path Candidate(const std::filesystem::path& folder, const std::
   std::filesystem::path name =
       GbkToPath(suffix == 0 ? saveName + ".txt" : saveName + "_" + std::to_string(suffix) + ".txt");
   return folder / name;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // Creates the file exclusively: a file that appears between the name test and

@@ -28,10 +28,6 @@ const std::vector<std::string>& UrlStopWords() {
   return words;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.substr(0, prefix.size()) == prefix;
-}
-
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
 
@@ -84,16 +80,16 @@ std::string ResolveHref(std::string_view address, std::string_view piece, bool b
   const int hash = FindLast(v, "#");
   if (hash != -1) v = Left(v, hash - 1);
 
-  if (StartsWith(v, "//")) {
+  if (v.starts_with("//")) {
     v = SchemePrefix(address) + v;
-  } else if (StartsWith(v, "/")) {
+  } else if (v.starts_with("/")) {
     v = SiteRoot(address) + v;
-  } else if (!StartsWith(v, "http")) {
+  } else if (!v.starts_with("http")) {
     v = EndsWithSlash(address) ? std::string(address) + v
                                : SiteRoot(address) + DirectoryPath(address) + v;
   }
 
-  if (IsSiteRoot(v) || v == address || StartsWith(LastSegment(v), ".") || IsFilteredUrl(v)) {
+  if (IsSiteRoot(v) || v == address || LastSegment(v).starts_with(".") || IsFilteredUrl(v)) {
     return {};
   }
   return v;
