@@ -72,7 +72,8 @@ void ApplyStartupSettings(App& app) {
   view.SetOption(Option::OnTop, settings.ReadFlag(keys::OnTop));
 
   // Only a folder can receive the book files; anything else falls back to
-  // the program's own Download folder (created when the first book is saved).
+  // the program's own Download folder, which ships with the program and is
+  // never created here (a missing one makes the save fail with its message).
   const std::string download = settings.Read(keys::Download);
   const std::filesystem::path downloadPath = GbkToPath(download);
   std::error_code error;

@@ -26,11 +26,11 @@ struct App {
   RunLog log;
   ChapterList chapters;
   CleanRules rules;
-  std::vector<std::string> batchTasks;  // GBK addresses of the coming batch run
+  std::vector<std::string> batchTasks;            // GBK addresses of the coming batch run
   std::vector<std::filesystem::path> savedBooks;  // book files written, oldest first
 };
 
-// Window title, the execute button's two captions and the idle help text.
+// Window title and the execute button's two captions.
 const std::string& WindowTitle();
 const std::string& CaptionContents();  // 取目录列表
 const std::string& CaptionChapters();  // 取章节保存
