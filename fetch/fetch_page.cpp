@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "fetch/content_decoding.h"
 #include "fetch/http_client.h"
@@ -62,20 +63,8 @@ void ReplaceAllBytes(std::string& text, std::string_view sought, std::string_vie
 
 // The value of the first answer header of that name (any letter case).
 std::string_view HeaderValue(std::string_view headers, std::string_view name) {
-  std::size_t pos = 0;
-  while (pos < headers.size()) {
-    std::size_t end = headers.find("\r\n", pos);
-    if (end == std::string_view::npos) end = headers.size();
-    std::string_view line = headers.substr(pos, end - pos);
-    pos = end + 2;
-    if (line.size() <= name.size() || line[name.size()] != ':') continue;
-    if (AsciiLower(line.substr(0, name.size())) != AsciiLower(name)) continue;
-    line.remove_prefix(name.size() + 1);
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-    return line;
-  }
-  return {};
+  const std::vector<std::string_view> values = HeaderValues(headers, name);
+  return values.empty() ? std::string_view() : values.front();
 }
 
 bool ContentTypeSaysUtf8(std::string_view contentType) {

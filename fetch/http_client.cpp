@@ -328,17 +328,9 @@ void Perform(Transfer& t) {
 
 std::string CookiesOf(std::string_view headers) {
   std::string cookies;
-  std::size_t pos = 0;
-  while (pos < headers.size()) {
-    std::size_t end = headers.find("\r\n", pos);
-    if (end == std::string_view::npos) end = headers.size();
-    std::string_view line = headers.substr(pos, end - pos);
-    pos = end + 2;
-    if (!StartsWithNoCase(line, "Set-Cookie:")) continue;
-    line.remove_prefix(11);
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  for (std::string_view value : HeaderValues(headers, "Set-Cookie")) {
     if (!cookies.empty()) cookies += "\r\n";
-    cookies += line;
+    cookies += value;
   }
   return cookies;
 }
@@ -498,5 +490,23 @@ void SetCaFileForTest(std::string path) {
 }
 
 int RequestThreadsRunning() { return g_requestThreads.load(); }
+
+std::vector<std::string_view> HeaderValues(std::string_view headers, std::string_view name) {
+  std::vector<std::string_view> values;
+  std::size_t pos = 0;
+  while (pos < headers.size()) {
+    std::size_t end = headers.find("\r\n", pos);
+    if (end == std::string_view::npos) end = headers.size();
+    std::string_view line = headers.substr(pos, end - pos);
+    pos = end + 2;
+    if (line.size() <= name.size() || line[name.size()] != ':') continue;
+    if (AsciiLower(line.substr(0, name.size())) != AsciiLower(name)) continue;
+    line.remove_prefix(name.size() + 1);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    values.push_back(line);
+  }
+  return values;
+}
 
 }  // namespace tarnlow

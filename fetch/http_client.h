@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnlow {
 
@@ -30,6 +31,10 @@ HttpResult HttpRequest(std::string_view url, std::string_view method, std::strin
 // far. Lines whose names differ only in letter case are later sent once.
 std::string BuildRequestHeaderText(std::string_view headers, std::string_view url,
                                    std::string_view method, bool acceptCompressed);
+
+// The values of the answer header lines named `name` (any letter case), in
+// order, without the blanks around them.
+std::vector<std::string_view> HeaderValues(std::string_view headers, std::string_view name);
 
 // Decodes a gzip member, or returns the input unchanged when it does not start
 // with the gzip magic.
