@@ -37,7 +37,9 @@ class WorkerPool {
   // ever called on the thread that calls Create and Close.
   explicit WorkerPool(std::function<void()> pump = {});
   // Closes in mode 2, then waits until every worker thread has ended: running
-  // items finish, queued ones are dropped.
+  // items finish, queued ones are dropped. The wait does not pump, so an item
+  // still waiting on the owner's thread (a hand-over to the window) would
+  // never end: owners whose items do that call Close(0) first, which pumps.
   virtual ~WorkerPool();
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
