@@ -12,16 +12,13 @@
 #include <cstdlib>
 #include <regex>
 
+#include "text/text.h"
+
 namespace tarnlow::test {
 namespace {
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
+  return a.size() == b.size() && AsciiLower(a) == AsciiLower(b);
 }
 
 [[noreturn]] void Fail(const char* what) {
@@ -190,9 +187,15 @@ std::string RawConnection::ReadRequest() {
         headEnd += 4;
         std::size_t length = 0;
         const std::string head = m_pending.substr(0, headEnd);
-        static const std::regex kLength(R"(\r\ncontent-length:[ \t]*(\d+))", std::regex::icase);
-        if (std::smatch match; std::regex_search(head, match, kLength)) {
-          length = std::stoul(match[1].str());
+        // Plain string work, not std::regex: this runs on several connection
+        // threads at once, and the regex library's locale caches are shared.
+        const std::string lower = AsciiLower(head);
+        if (std::size_t at = lower.find("\r\ncontent-length:"); at != std::string::npos) {
+          at += 17;
+          while (at < lower.size() && (lower[at] == ' ' || lower[at] == '\t')) ++at;
+          while (at < lower.size() && lower[at] >= '0' && lower[at] <= '9') {
+            length = length * 10 + static_cast<std::size_t>(lower[at++] - '0');
+          }
         }
         total = headEnd + length;
       }
