@@ -65,11 +65,7 @@ std::vector<std::string> EncodingTokens(std::string_view value) {
   while (pos <= value.size()) {
     std::size_t comma = value.find(',', pos);
     if (comma == std::string_view::npos) comma = value.size();
-    std::string_view token = value.substr(pos, comma - pos);
-    while (!token.empty() && (token.front() == ' ' || token.front() == '\t')) {
-      token.remove_prefix(1);
-    }
-    while (!token.empty() && (token.back() == ' ' || token.back() == '\t')) token.remove_suffix(1);
+    const std::string_view token = TrimBlanks(value.substr(pos, comma - pos));
     if (!token.empty()) tokens.push_back(AsciiLower(token));
     pos = comma + 1;
   }

@@ -501,10 +501,7 @@ std::vector<std::string_view> HeaderValues(std::string_view headers, std::string
     pos = end + 2;
     if (line.size() <= name.size() || line[name.size()] != ':') continue;
     if (AsciiLower(line.substr(0, name.size())) != AsciiLower(name)) continue;
-    line.remove_prefix(name.size() + 1);
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-    values.push_back(line);
+    values.push_back(TrimBlanks(line.substr(name.size() + 1)));
   }
   return values;
 }

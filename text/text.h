@@ -26,6 +26,9 @@ std::string Middle(std::string_view text, int start, int n);
 // Removes ASCII spaces and full-width spaces (A1 A1) at both ends.
 std::string Trim(std::string_view text);
 std::string ToLower(std::string_view text);
+// Without the spaces and tabs at both ends: for protocol and settings text,
+// where a full-width space is part of the value.
+std::string_view TrimBlanks(std::string_view text);
 // Every byte A-Z lowered, with no regard to double-byte characters: for
 // protocol text (header names, content types), never for page text.
 std::string AsciiLower(std::string_view text);

@@ -168,6 +168,14 @@ TEST(ToLower, LowersAsciiLettersButNotTrailBytes) {
   EXPECT_EQ(tarnlow::AsciiLower("Content-Encoding: GZIP"), "content-encoding: gzip");
 }
 
+TEST(TrimBlanks, OnlySpacesAndTabsAtTheEnds) {
+  EXPECT_EQ(tarnlow::TrimBlanks(" \t key = value \t"), "key = value");
+  EXPECT_EQ(tarnlow::TrimBlanks(" \t "), "");
+  // A full-width space is part of a setting's value; Trim would take it.
+  EXPECT_EQ(tarnlow::TrimBlanks(Gbk("　值　 ")), Gbk("　值　"));
+  EXPECT_EQ(tarnlow::Trim(Gbk("　值　 ")), Gbk("值"));
+}
+
 TEST(ToInteger, SkipsWhiteSpaceThenReadsASignedNumber) {
   EXPECT_EQ(tarnlow::ToInteger("  -42abc"), -42);
   EXPECT_EQ(tarnlow::ToInteger("\t\r\n +7"), 7);
