@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/commands.h"
+#include "app/version.h"
 #include "chapters/batch.h"
 #include "chapters/extraction.h"
 #include "cli/session.h"
@@ -114,6 +115,10 @@ int RunCli(const std::vector<std::string_view>& args) {
   const CliOptions& options = parsed.options;
   if (options.help) {
     Print(stdout, UsageText());
+    return kExitOk;
+  }
+  if (options.version) {
+    Print(stdout, VersionText("tarnlow-cli"));
     return kExitOk;
   }
   if (options.command.empty()) return UsageError("no command given");

@@ -104,6 +104,10 @@ ParseResult ParseArguments(const std::vector<std::string_view>& args) {
       options.help = true;
       continue;
     }
+    if (arg == "--version") {
+      options.version = true;
+      continue;
+    }
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
     const OptionInfo* option = FindOption(name);
@@ -151,7 +155,8 @@ const std::string& UsageText() {
       "\n"
       "Options (--opt VALUE or --opt=VALUE; an empty value sets the empty text):\n"
       "  --home DIR                  folder of config.ini, cleantxt.list, log.log and\n"
-      "                              Download (default: the program's folder)\n"
+      "                              Download (default: the program's folder when\n"
+      "                              writable, else ~/.local/share/tarnlow)\n"
       "  --list-begin M, --list-end M      marks around the chapter list\n"
       "  --text-begin M, --text-end M      marks around a chapter's text\n"
       "  --name NAME                 save name of the book\n"
@@ -166,6 +171,7 @@ const std::string& UsageText() {
       "  --keep-dubious-with-marks 0|1  keep them when list marks are given\n"
       "  --renumber 0|1              renumber chapter titles\n"
       "  --help                      this text\n"
+      "  --version                   the program's version\n"
       "\n"
       "Exit status: 0 success, 1 the command failed, 2 a usage error.\n";
   return usage;

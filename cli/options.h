@@ -13,8 +13,9 @@
 namespace tarnlow::cli {
 
 struct CliOptions {
-  std::filesystem::path home;  // empty: the executable's folder
+  std::filesystem::path home;  // empty: the program's own choice (ProgramDir)
   bool help = false;
+  bool version = false;
   std::string command;
   std::vector<std::string> arguments;  // GBK
 
