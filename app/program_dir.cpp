@@ -19,6 +19,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Put beside the executables by the install rules: an installed copy keeps
+// its user files in the user data folder even where its user may write (root
+// on /usr, a prefix in the home folder).
+constexpr const char* kInstalledMarker = "installed-copy";
+
 bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
 fs::path HomeFolder() {
@@ -93,12 +98,12 @@ fs::path UserDataDir() {
 
 fs::path ProgramDir(const fs::path& home, const fs::path& exeDir) {
   if (!home.empty()) return home;
-  if (IsWritableDir(exeDir)) return exeDir;
+  std::error_code error;
+  if (IsWritableDir(exeDir) && !fs::exists(exeDir / kInstalledMarker, error)) return exeDir;
   const fs::path user = UserDataDir();
   // No home folder at all: the executable's folder, where writes fail as
   // they would have anyway.
   if (user.empty()) return exeDir;
-  std::error_code error;
   if (!fs::exists(fs::symlink_status(user, error))) {
     CreateUserDataDir(user, exeDir / "cleantxt.list");
   }

@@ -13,8 +13,9 @@ std::filesystem::path ExecutableDir();
 std::filesystem::path UserDataDir();
 
 // The program directory for data: `home` when given; else `exeDir` when this
-// user may write there (a portable copy); else UserDataDir(), made on first
-// use with an empty Download folder and a copy of exeDir's cleantxt.list.
+// user may write there and it is not an installed copy (a portable copy);
+// else UserDataDir(), made on first use with an empty Download folder and a
+// copy of exeDir's cleantxt.list.
 std::filesystem::path ProgramDir(const std::filesystem::path& home = {},
                                  const std::filesystem::path& exeDir = ExecutableDir());
 
