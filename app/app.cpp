@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <system_error>
+#include <utility>
 
 #include "app/program_dir.h"
 #include "app/run_log.h"
@@ -100,33 +101,18 @@ void ApplyStartupSettings(App& app) {
 }
 
 void BindBoxesToSettings(App& app) {
+  // Every box but the save name keeps its content in a setting.
+  static const std::pair<Box, const SettingKey*> kSaved[] = {
+      {Box::Address, &keys::Website},    {Box::ListBegin, &keys::ListTagBegin},
+      {Box::ListEnd, &keys::ListTagEnd}, {Box::TextBegin, &keys::TextBegin},
+      {Box::TextEnd, &keys::TextEnd},    {Box::Retry, &keys::Retry},
+      {Box::DelayMs, &keys::Delay},
+  };
   app.model.SetBoxHandler([&app](Box box, const std::string& text) {
-    switch (box) {
-      case Box::Address:
-        app.settings.Write(keys::Website, text);
-        break;
-      case Box::ListBegin:
-        app.settings.Write(keys::ListTagBegin, text);
-        break;
-      case Box::ListEnd:
-        app.settings.Write(keys::ListTagEnd, text);
-        break;
-      case Box::TextBegin:
-        app.settings.Write(keys::TextBegin, text);
-        break;
-      case Box::TextEnd:
-        app.settings.Write(keys::TextEnd, text);
-        break;
-      case Box::Retry:
-        app.state.retryCount = ToInt(SettingToInteger(text));
-        app.settings.Write(keys::Retry, text);
-        break;
-      case Box::DelayMs:
-        app.state.delayMs = ToInt(SettingToInteger(text));
-        app.settings.Write(keys::Delay, text);
-        break;
-      case Box::SaveName:
-        break;
+    if (box == Box::Retry) app.state.retryCount = ToInt(SettingToInteger(text));
+    if (box == Box::DelayMs) app.state.delayMs = ToInt(SettingToInteger(text));
+    for (const auto& [saved, key] : kSaved) {
+      if (saved == box) app.settings.Write(*key, text);
     }
   });
 }

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -24,6 +23,7 @@
 #include "commands/commands.h"
 #include "tests/support/support.h"
 #include "tests/support/test_server.h"
+#include "tests/support/wait.h"
 #include "text/codepage.h"
 
 namespace tarnlow {
@@ -33,38 +33,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::Gbk;
-
-// A latch the test opens; waits give up after 10 s so that a fault fails the
-// test instead of hanging it.
-class Latch {
- public:
-  void Open() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_open = true;
-    }
-    m_changed.notify_all();
-  }
-  bool Wait() {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, 10s, [this] { return m_open; });
-  }
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  bool m_open = false;
-};
-
-template <class Condition>
-bool WaitUntil(Condition condition) {
-  const auto deadline = Clock::now() + 10s;
-  while (!condition()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 std::string ChapterPage(int n) {
   std::string lines;
@@ -102,7 +70,7 @@ class CommandThreadTest : public ::testing::Test {
   // holds, and returns how long the command took to return after the press.
   template <class Ready, class Button>
   Clock::duration PressAndTime(Ready ready, Clock::duration settle, Button button) {
-    EXPECT_TRUE(WaitUntil(ready));
+    EXPECT_TRUE(test::WaitUntil(ready));
     std::this_thread::sleep_for(settle);
     const auto pressed = Clock::now();
     button();
@@ -122,7 +90,7 @@ class CommandThreadTest : public ::testing::Test {
 };
 
 TEST_F(CommandThreadTest, OneCommandAtATime) {
-  Latch release;
+  test::Gate release;
   std::atomic<bool> ran{false};
   ASSERT_TRUE(commands.Start([&] { ran = release.Wait(); }));
   EXPECT_TRUE(commands.Running());
@@ -157,7 +125,7 @@ TEST_F(CommandThreadTest, OneCommandAtATime) {
 // A close that the command never looks at still ends the process once the
 // command returns; destroying the thread asks a running command to close.
 TEST_F(CommandThreadTest, CloseEndsTheProcessAfterTheCommand) {
-  Latch release;
+  test::Gate release;
   ASSERT_TRUE(commands.Start([&] { release.Wait(); }));
   EXPECT_FALSE(QueryClose(app));
   EXPECT_TRUE(app.log.exitRequested);
@@ -172,8 +140,8 @@ TEST_F(CommandThreadTest, CloseEndsTheProcessAfterTheCommand) {
   {
     CommandThread thread(other);
     ASSERT_TRUE(thread.Start(
-        [&] { sawClose = WaitUntil([&] { return other.log.exitRequested.load(); }); }));
-    ASSERT_TRUE(WaitUntil([&] { return other.state.commandRunning.load(); }));
+        [&] { sawClose = test::WaitUntil([&] { return other.log.exitRequested.load(); }); }));
+    ASSERT_TRUE(test::WaitUntil([&] { return other.state.commandRunning.load(); }));
   }
   EXPECT_TRUE(sawClose);
   EXPECT_TRUE(otherShell.EndProcessCalled());
@@ -334,14 +302,14 @@ TEST_F(CommandThreadTest, SlowWindowNeitherSlowsTheRunNorMissesAChange) {
 // window stuck in its first delivery, a whole run still ends; the window then
 // catches up with everything in one delivery.
 TEST_F(CommandThreadTest, NoWorkerWaitsOnTheWindow) {
-  Latch stuck;
+  test::Gate stuck;
   std::atomic<int> deliveries{0};
   Rendered rendered;
   model.Subscribe([&](const ChangeSet& changes) {
     if (deliveries.fetch_add(1) == 0) stuck.Wait();
     rendered.Render(model, changes);
   });
-  ASSERT_TRUE(WaitUntil([&] { return deliveries.load() == 1; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return deliveries.load() == 1; }));
 
   AddChapters(100);
   bool saved = false;

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -15,6 +13,7 @@
 #include "commands/command_thread.h"
 #include "commands/commands.h"
 #include "tests/faults/book_fixture.h"
+#include "tests/support/wait.h"
 #include "text/codepage.h"
 
 namespace tarnlow::faults {
@@ -22,28 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-// Holds server handlers back until the button has been pressed, so that the
-// chapters in flight at that moment are known exactly.
-class Gate {
- public:
-  void Open() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_open = true;
-    }
-    m_changed.notify_all();
-  }
-  void Wait() {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, 10s, [this] { return m_open; });
-  }
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  bool m_open = false;
-};
 
 std::string ContentsPage(const std::string& bookUtf8, int first, int last,
                          const std::string& next = "") {
@@ -103,7 +80,9 @@ class CancelAndClose : public BookFixture {
     EXPECT_EQ(model.ExecuteCaption(), CaptionContents());
   }
 
-  Gate gate;
+  // Holds server handlers back until the button has been pressed, so that the
+  // chapters in flight at that moment are known exactly.
+  test::Gate gate;
 };
 
 TEST_F(CancelAndClose, CancelDuringTheContentsFetchThenRunAgain) {

@@ -13,11 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/wait.h"
+
 namespace tarnlow {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test::WaitUntil;
 
 // Holds work items until the test opens it, so that what runs is up to the test.
 class Gate {
@@ -94,16 +97,6 @@ class ScriptedPool : public WorkerPool {
     return WorkerPool::SpawnThread(stackSize, thread);
   }
 };
-
-template <class Condition>
-bool WaitUntil(Condition condition) {
-  const auto deadline = Clock::now() + 10s;
-  while (!condition()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 // Opens the gate from another thread once a close is under way, a little
 // after the pool turned Closing, so that the close has already told the
