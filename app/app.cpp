@@ -63,6 +63,7 @@ void ApplyStartupSettings(App& app) {
   if (monitorClip) view.SetClipboardTimer(kClipboardPeriodMs);
   view.SetOption(Option::AutoMonitorClip, settings.ReadFlag(keys::AutoMonitorClip));
   view.SetOption(Option::NextPage, settings.ReadFlag(keys::GetNextPage));
+  view.SetOption(Option::AutoList, settings.ReadFlag(keys::AutoList));
 
   state.delayMs = ToInt(settings.ReadInteger(keys::Delay));
   view.SetBox(Box::DelayMs, std::to_string(state.delayMs));

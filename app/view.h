@@ -30,6 +30,7 @@ enum class Option {
   MonitorClip,           // 监视剪辑版
   AutoMonitorClip,       // 监视剪辑版时自动添加
   OnTop,                 // 窗口置顶
+  AutoList,              // 自动识别目录
 };
 
 enum class MessageIcon { Information, Exclamation };

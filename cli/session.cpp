@@ -81,6 +81,7 @@ void ApplyOverrides(App& app, HeadlessView& view, const CliOptions& o) {
   if (o.cleanDubious) view.SetOption(Option::CleanDubious, *o.cleanDubious);
   if (o.keepDubiousWithMarks) view.SetOption(Option::KeepDubiousWithMarks, *o.keepDubiousWithMarks);
   if (o.renumber) view.SetOption(Option::Renumber, *o.renumber);
+  if (o.autoList) view.SetOption(Option::AutoList, *o.autoList);
 }
 
 }  // namespace

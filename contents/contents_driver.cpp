@@ -1,8 +1,11 @@
 #include "contents/contents_driver.h"
 
+#include <optional>
+
 #include "app/app.h"
 #include "app/delay.h"
 #include "app/run_log.h"
+#include "contents/auto_list.h"
 #include "contents/book_info.h"
 #include "contents/links.h"
 #include "contents/paging.h"
@@ -23,13 +26,19 @@ void LogWithAddress(App& app, const std::string& what) {
 
 }  // namespace
 
-void ExtractLinksBetweenMarks(App& app, const std::string& page) {
+bool ExtractLinksBetweenMarks(App& app, const std::string& page, std::string_view firstPage) {
   const std::string begin = app.view.GetBox(Box::ListBegin);
-  if (begin.empty()) {
+  if (begin.empty() && app.view.IsOptionOn(Option::AutoList)) {
+    std::optional<FoundList> list = FindChapterList(firstPage.empty() ? page : firstPage);
+    if (list && !firstPage.empty()) list = FindChapterList(page, list->markup);
+    if (!list) return false;
+    ExtractLinks(app, list->anchors);
+  } else if (begin.empty()) {
     ExtractLinks(app, page);
   } else {
     ExtractLinks(app, TextBetween(page, begin, app.view.GetBox(Box::ListEnd), 0, false, true));
   }
+  return true;
 }
 
 bool GetContents(App& app) {
@@ -94,9 +103,11 @@ bool GetContents(App& app) {
   if (view.GetBox(Box::SaveName).empty()) {
     view.SetBox(Box::SaveName, DetectBookInfo(page, app.state.fileNameFormat));
   }
-  ExtractLinksBetweenMarks(app, page);
+  // A first page in which the finder sees no chapter list ends the command
+  // with the no-list message; its next pages are not read.
+  const bool listFound = ExtractLinksBetweenMarks(app, page);
 
-  if (view.IsOptionOn(Option::NextPage)) {
+  if (listFound && view.IsOptionOn(Option::NextPage)) {
     view.SetStatus(Gbk<"\r\n 请稍后，正在寻找下页目录...">(), true);
     if (FollowContentsPages(app, page) == PagingEnd::ProcessEnding) return false;
     view.EnableCancel(true);
@@ -110,7 +121,7 @@ bool GetContents(App& app) {
     }
   }
 
-  if (!app.chapters.Empty()) {
+  if (listFound && !app.chapters.Empty()) {
     if (app.state.cancelRequested) {
       app.state.cancelRequested = false;
       view.SetStatus(IdleHelpText(), false);

@@ -57,7 +57,7 @@ PagingEnd FollowContentsPages(App& app, const std::string& firstPage) {
                            "\r\n\r\n");
       return PagingEnd::Finished;
     }
-    ExtractLinksBetweenMarks(app, page);
+    ExtractLinksBetweenMarks(app, page, firstPage);
   }
 }
 

@@ -146,6 +146,7 @@ TEST(StartupSettings, DefaultsWithoutAFile) {
   App app(view, dir.Path());
   ApplyStartupSettings(app);
   EXPECT_TRUE(view.IsOptionOn(Option::NextPage));
+  EXPECT_TRUE(view.IsOptionOn(Option::AutoList));
   EXPECT_FALSE(view.IsOptionOn(Option::MonitorClip));
   EXPECT_EQ(view.ClipboardTimer(), 0);
   EXPECT_EQ(app.state.delayMs, 1000);
@@ -171,7 +172,7 @@ TEST(StartupSettings, ValuesAreClampedAndOptionsChecked) {
             "[config]\r\nOffCleanDubiousList=1\r\nAddNum=1\r\nMonitorClip=1\r\n"
             "GetNextPage=yes\r\nOnTop=1\r\nDelay=50\r\nRetry=-3\r\nThread=250\r\n"
             "Author&book_name=7\r\nLineMode=2\r\nWebsite=http://a.b/\r\n"
-            "ListTagBegin=<ul>\r\nTextEnd=<p>\r\nFontSize=12\r\nDownload=" +
+            "ListTagBegin=<ul>\r\nTextEnd=<p>\r\nFontSize=12\r\nAutoList=0\r\nDownload=" +
                 downloadSetting + "\r\n");
   HeadlessView view;
   App app(view, dir.Path());
@@ -182,6 +183,7 @@ TEST(StartupSettings, ValuesAreClampedAndOptionsChecked) {
   EXPECT_TRUE(view.IsOptionOn(Option::MonitorClip));
   EXPECT_FALSE(view.IsOptionOn(Option::NextPage));
   EXPECT_TRUE(view.IsOptionOn(Option::OnTop));
+  EXPECT_FALSE(view.IsOptionOn(Option::AutoList));
   EXPECT_EQ(view.ClipboardTimer(), 500);
   EXPECT_EQ(app.state.delayMs, 100);
   EXPECT_EQ(view.GetBox(Box::DelayMs), "100");
