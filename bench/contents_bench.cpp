@@ -1,12 +1,15 @@
 // A contents page of 10,000 chapter links (about 1 MB): link extraction,
-// duplicate removal and dubious cleaning, as one contents run does them.
+// duplicate removal and dubious cleaning, as one contents run does them; and
+// the chapter-list finder that runs before them when no marks are given.
 
+#include <optional>
 #include <string>
 
 #include <benchmark/benchmark.h>
 
 #include "app/app.h"
 #include "app/headless_view.h"
+#include "contents/auto_list.h"
 #include "contents/links.h"
 #include "text/codepage.h"
 
@@ -53,6 +56,41 @@ void BM_ContentsLinks(benchmark::State& state) {
   state.counters["page_bytes"] = static_cast<double>(page.size());
 }
 BENCHMARK(BM_ContentsLinks)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// What the finder adds to a run without contents marks.
+void BM_FindChapterList(benchmark::State& state) {
+  const std::string page = ContentsPage(static_cast<int>(state.range(0)));
+  std::size_t listBytes = 0;
+  for (auto _ : state) {
+    const std::optional<FoundList> list = FindChapterList(page);
+    listBytes = list ? list->anchors.size() : 0;
+    benchmark::DoNotOptimize(listBytes);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+  state.counters["list_bytes"] = static_cast<double>(listBytes);
+}
+BENCHMARK(BM_FindChapterList)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The whole contents step with the finder: the found list, not the page,
+// goes to link extraction.
+void BM_ContentsLinksFromFoundList(benchmark::State& state) {
+  const std::string page = ContentsPage(static_cast<int>(state.range(0)));
+  HeadlessView view;
+  view.SetBox(Box::Address, "http://www.book.com/book/12345/");
+  App app(view, "/nonexistent-tarnlow-bench");
+  std::size_t kept = 0;
+  for (auto _ : state) {
+    app.chapters.Clear();
+    if (const std::optional<FoundList> list = FindChapterList(page))
+      ExtractLinks(app, list->anchors);
+    RemoveDuplicateUrls(app);
+    CleanDubiousLinks(app);
+    kept = app.chapters.Size();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+  state.counters["chapters"] = static_cast<double>(kept);
+}
+BENCHMARK(BM_ContentsLinksFromFoundList)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
