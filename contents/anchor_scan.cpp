@@ -1,6 +1,7 @@
 #include "contents/anchor_scan.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <initializer_list>
 #include <limits>
@@ -131,22 +132,37 @@ bool StartsChar(const unsigned char* p, std::size_t i, std::size_t j) {
   return ((j - k) & 1) == 0;
 }
 
+// Index of the first `byte` at or after `i`, or `n`: eight bytes at a time
+// for the short distances between tag delimiters, where setting up a
+// library search costs more than the search.
+std::size_t ScanFor(const unsigned char* p, std::size_t i, std::size_t n, unsigned char byte) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    const std::uint64_t pattern = kOnes * byte;
+    for (const std::size_t stop = std::min(n, i + 64); i + 8 <= stop; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      const std::uint64_t x = word ^ pattern;
+      // The lowest flagged byte is exact: a false flag only follows a true one.
+      const std::uint64_t zero = (x - kOnes) & ~x & kHighs;
+      if (zero != 0) return i + static_cast<std::size_t>(std::countr_zero(zero) / 8);
+    }
+  }
+  if (i >= n) return n;
+  const void* hit = std::memchr(p + i, byte, n - i);
+  return hit == nullptr ? n : static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - p);
+}
+
 // Index of the first `byte` at or after `from` that starts a character, or
-// `n`. `from` must start a character. The few bytes to the next tag
-// delimiter are usually walked faster than a library search is set up.
-std::size_t FindByte(const unsigned char* p, std::size_t n, std::size_t from, unsigned char byte) {
+// `n`. `from` must start a character.
+inline std::size_t FindByte(const unsigned char* p, std::size_t n, std::size_t from,
+                            unsigned char byte) {
+  if (from < n && p[from] == byte) return from;  // tags often follow one another
   std::size_t i = from;
   while (i < n) {
-    const std::size_t stop = std::min(n, i + 16);
-    while (i < stop && p[i] != byte) ++i;
-    std::size_t at = i;
-    if (i == stop) {
-      if (i == n) return n;
-      const void* hit = std::memchr(p + i, byte, n - i);
-      if (hit == nullptr) return n;
-      at = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - p);
-    }
-    if (StartsChar(p, from, at)) return at;
+    const std::size_t at = ScanFor(p, i, n, byte);
+    if (at == n || StartsChar(p, from, at)) return at;
     from = i = at + 1;  // a trail byte: the next byte starts a character
   }
   return n;
