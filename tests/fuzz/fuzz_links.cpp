@@ -1,7 +1,9 @@
 // A contents page from the input through link extraction, duplicate removal
-// and dubious-link cleaning. Input: flags, separator, then (flag 1) the
-// address box and (flag 2) the Keyword setting as fields, then the page.
+// and dubious-link cleaning, and through the chapter-list finder. Input:
+// flags, separator, then (flag 1) the address box and (flag 2) the Keyword
+// setting as fields, then the page.
 
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -9,6 +11,7 @@
 
 #include "app/app.h"
 #include "app/headless_view.h"
+#include "contents/auto_list.h"
 #include "contents/links.h"
 #include "contents/url.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -85,6 +88,19 @@ std::vector<ChapterEntry> LiteralCleanDubious(const std::vector<ChapterEntry>& e
   return result;
 }
 
+// Every address of `part` is one of `whole`, in the same order. (Titles may
+// differ: a piece whose href has no ">" after it is its own title, and the
+// page's piece starts earlier than the anchor.)
+bool Subsequence(const std::vector<ChapterEntry>& part, const std::vector<ChapterEntry>& whole) {
+  std::size_t j = 0;
+  for (const ChapterEntry& e : part) {
+    while (j < whole.size() && whole[j].url != e.url) ++j;
+    if (j == whole.size()) return false;
+    ++j;
+  }
+  return true;
+}
+
 bool SameEntries(const std::vector<ChapterEntry>& a, const std::vector<ChapterEntry>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -121,6 +137,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ExtractLinks(app, page);
   FUZZ_CHECK(app.chapters.Size() <= Split(page, "</a>").size());
   for (const ChapterEntry& e : app.chapters.Entries()) CheckEntry(e, address);
+
+  // The finder hands on whole anchors of the page in page order: extraction
+  // finds in them the links it finds in the page, less the rest.
+  if (const std::optional<FoundList> list = FindChapterList(page)) {
+    HeadlessView listView;
+    listView.SetBox(Box::Address, address);
+    App listApp{listView, dir};
+    ExtractLinks(listApp, list->anchors);
+    FUZZ_CHECK(Subsequence(listApp.chapters.Entries(), app.chapters.Entries()));
+    FUZZ_CHECK(FindChapterList(page, list->markup).has_value());
+  }
 
   const std::vector<ChapterEntry> unique = LiteralRemoveDuplicates(app.chapters.Entries());
   RemoveDuplicateUrls(app);
