@@ -38,15 +38,22 @@ std::string ContentsPage(int links) {
   return page;
 }
 
+// finder 1: the chapter-list finder first, as a run without contents marks
+// does it, and its list instead of the page goes to link extraction.
 void BM_ContentsLinks(benchmark::State& state) {
   const std::string page = ContentsPage(static_cast<int>(state.range(0)));
+  const bool finder = state.range(1) != 0;
   HeadlessView view;
   view.SetBox(Box::Address, "http://www.book.com/book/12345/");
   App app(view, "/nonexistent-tarnlow-bench");
   std::size_t kept = 0;
   for (auto _ : state) {
     app.chapters.Clear();
-    ExtractLinks(app, page);
+    if (!finder) {
+      ExtractLinks(app, page);
+    } else if (const std::optional<FoundList> list = FindChapterList(page)) {
+      ExtractLinks(app, list->anchors);
+    }
     RemoveDuplicateUrls(app);
     CleanDubiousLinks(app);
     kept = app.chapters.Size();
@@ -55,9 +62,13 @@ void BM_ContentsLinks(benchmark::State& state) {
   state.counters["chapters"] = static_cast<double>(kept);
   state.counters["page_bytes"] = static_cast<double>(page.size());
 }
-BENCHMARK(BM_ContentsLinks)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContentsLinks)
+    ->ArgNames({"links", "finder"})
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond);
 
-// What the finder adds to a run without contents marks.
+// The finder alone: what it adds to a run without contents marks.
 void BM_FindChapterList(benchmark::State& state) {
   const std::string page = ContentsPage(static_cast<int>(state.range(0)));
   std::size_t listBytes = 0;
@@ -70,27 +81,6 @@ void BM_FindChapterList(benchmark::State& state) {
   state.counters["list_bytes"] = static_cast<double>(listBytes);
 }
 BENCHMARK(BM_FindChapterList)->Arg(10000)->Unit(benchmark::kMillisecond);
-
-// The whole contents step with the finder: the found list, not the page,
-// goes to link extraction.
-void BM_ContentsLinksFromFoundList(benchmark::State& state) {
-  const std::string page = ContentsPage(static_cast<int>(state.range(0)));
-  HeadlessView view;
-  view.SetBox(Box::Address, "http://www.book.com/book/12345/");
-  App app(view, "/nonexistent-tarnlow-bench");
-  std::size_t kept = 0;
-  for (auto _ : state) {
-    app.chapters.Clear();
-    if (const std::optional<FoundList> list = FindChapterList(page))
-      ExtractLinks(app, list->anchors);
-    RemoveDuplicateUrls(app);
-    CleanDubiousLinks(app);
-    kept = app.chapters.Size();
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
-  state.counters["chapters"] = static_cast<double>(kept);
-}
-BENCHMARK(BM_ContentsLinksFromFoundList)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
