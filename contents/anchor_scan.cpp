@@ -171,7 +171,7 @@ inline std::size_t FindByte(const unsigned char* p, std::size_t n, std::size_t f
 class Scanner {
  public:
   explicit Scanner(std::string_view page)
-      : m_page(page.substr(0, std::numeric_limits<std::uint32_t>::max() - 8)),
+      : m_page(page.substr(0, std::numeric_limits<int>::max() - 8)),
         m_p(reinterpret_cast<const unsigned char*>(page.data())),
         m_n(m_page.size()) {
     m_stack.reserve(64);

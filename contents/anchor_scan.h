@@ -11,9 +11,9 @@ namespace tarnlow {
 
 struct PageAnchor {
   // 0-based byte offsets: the whole anchor "<a ...>...</a>", its inner text
-  // and its href value. An anchor never closed by "</a>" has end 0. Pages
-  // are far below 4 GiB (the fetcher caps them); thirty-two bits keep the
-  // list of a large page small.
+  // and its href value. An anchor never closed by "</a>" has end 0. Thirty-two
+  // bits hold any page the fetcher lets through and keep the list of a large
+  // page small.
   std::uint32_t begin = 0;
   std::uint32_t end = 0;
   std::uint32_t textBegin = 0;
@@ -31,9 +31,9 @@ struct PageAnchor {
   bool Closed() const { return end != 0; }
 };
 
-// Every "<a" start tag of the page in page order (of its first 4 GiB). Only a lower-case "<a"
-// closed by "</a>" counts as closed, as link extraction reads anchors.
-// Double-byte characters are walked whole (a byte of 0x80 or more takes the
+// Every "<a" start tag of the page (of its first 2 GiB) in page order. Only
+// a lower-case "<a" closed by "</a>" counts as closed, as link extraction
+// reads anchors. Double-byte characters are walked whole (a byte of 0x80 or more takes the
 // next one with it), so no tag or quote is ever seen inside one. Script,
 // style, textarea and title contents are skipped, and so are comments.
 std::vector<PageAnchor> ScanAnchors(std::string_view page);
