@@ -296,6 +296,7 @@ class Scanner {
       }
       const std::size_t nameBegin = k;
       while (k < m_n && !Is(m_p[k], kNameStop)) k += m_p[k] >= 0x80 ? 2 : 1;
+      k = std::min(k, m_n);  // a lead byte may end the page
       const bool href = k - nameBegin == 4 && std::memcmp(m_p + nameBegin, "href", 4) == 0;
       std::size_t j = k;
       while (j < m_n && Is(m_p[j], kBlank)) ++j;
