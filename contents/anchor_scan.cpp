@@ -370,7 +370,7 @@ class Scanner {
       }
       m_open = kNone;
     }
-    for (std::size_t d = m_stack.size(); d-- > Floor();) {
+    for (std::size_t d = m_stack.size(), floor = Floor(); d-- > floor;) {
       if (m_stack[d].tag == tag) {
         while (m_stack.size() > d) m_stack.pop_back();
         return;
@@ -384,7 +384,7 @@ class Scanner {
   // Closes an open `tag` (and what it holds) unless one of `scopes` is met
   // first, walking from the innermost element outwards.
   void PopTo(std::uint64_t tag, std::initializer_list<std::uint64_t> scopes) {
-    for (std::size_t d = m_stack.size(); d-- > Floor();) {
+    for (std::size_t d = m_stack.size(), floor = Floor(); d-- > floor;) {
       const std::uint64_t t = m_stack[d].tag;
       if (t == tag) {
         while (m_stack.size() > d) m_stack.pop_back();
