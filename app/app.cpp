@@ -64,6 +64,7 @@ void ApplyStartupSettings(App& app) {
   if (monitorClip) model.SetClipboardTimer(kClipboardPeriodMs);
   model.SetOption(Option::AutoMonitorClip, settings.ReadFlag(keys::AutoMonitorClip));
   model.SetOption(Option::NextPage, settings.ReadFlag(keys::GetNextPage));
+  model.SetOption(Option::AutoList, settings.ReadFlag(keys::AutoList));
 
   state.delayMs = ToInt(settings.ReadInteger(keys::Delay));
   model.SetBox(Box::DelayMs, std::to_string(state.delayMs));

@@ -56,8 +56,9 @@ enum class Option {
   MonitorClip,           // 监视剪辑版
   AutoMonitorClip,       // 监视剪辑版时自动添加
   OnTop,                 // 窗口置顶
+  AutoList,              // 自动识别目录
 };
-inline constexpr int kOptionCount = 7;
+inline constexpr int kOptionCount = 8;
 
 // One item of the chapter list box (列表框1).
 struct ListItem {

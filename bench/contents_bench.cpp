@@ -1,10 +1,13 @@
 // A contents page of 10,000 chapter links (about 1 MB): link extraction,
-// duplicate removal and dubious cleaning, as one contents run does them.
+// duplicate removal and dubious cleaning, as one contents run does them; and
+// the chapter-list finder that runs before them when no marks are given.
 
+#include <optional>
 #include <string>
 
 #include <benchmark/benchmark.h>
 
+#include "contents/auto_list.h"
 #include "contents/links.h"
 #include "text/codepage.h"
 
@@ -33,12 +36,20 @@ std::string ContentsPage(int links) {
   return page;
 }
 
+// finder 1: the chapter-list finder first, as a run without contents marks
+// does it, and its list instead of the page goes to link extraction.
 void BM_ContentsLinks(benchmark::State& state) {
   const std::string page = ContentsPage(static_cast<int>(state.range(0)));
+  const bool finder = state.range(1) != 0;
   const std::string address = "http://www.book.com/book/12345/";
   std::size_t kept = 0;
   for (auto _ : state) {
-    std::vector<ChapterEntry> entries = ExtractLinks(page, address);
+    std::vector<ChapterEntry> entries;
+    if (!finder) {
+      entries = ExtractLinks(page, address);
+    } else if (const std::optional<FoundList> list = FindChapterList(page)) {
+      entries = ExtractLinks(list->anchors, address);
+    }
     RemoveDuplicateUrls(entries);
     CleanDubiousLinks(entries, Utf8ToAnsi("第"));
     kept = entries.size();
@@ -47,7 +58,25 @@ void BM_ContentsLinks(benchmark::State& state) {
   state.counters["chapters"] = static_cast<double>(kept);
   state.counters["page_bytes"] = static_cast<double>(page.size());
 }
-BENCHMARK(BM_ContentsLinks)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContentsLinks)
+    ->ArgNames({"links", "finder"})
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// The finder alone: what it adds to a run without contents marks.
+void BM_FindChapterList(benchmark::State& state) {
+  const std::string page = ContentsPage(static_cast<int>(state.range(0)));
+  std::size_t listBytes = 0;
+  for (auto _ : state) {
+    const std::optional<FoundList> list = FindChapterList(page);
+    listBytes = list ? list->anchors.size() : 0;
+    benchmark::DoNotOptimize(listBytes);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+  state.counters["list_bytes"] = static_cast<double>(listBytes);
+}
+BENCHMARK(BM_FindChapterList)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

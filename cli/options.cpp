@@ -40,6 +40,7 @@ constexpr OptionInfo kOptions[] = {
     {"--clean-dubious", &CliOptions::cleanDubious},
     {"--keep-dubious-with-marks", &CliOptions::keepDubiousWithMarks},
     {"--renumber", &CliOptions::renumber},
+    {"--auto-list", &CliOptions::autoList},
 };
 
 std::optional<int> ParseNumber(std::string_view text) {
@@ -170,6 +171,8 @@ const std::string& UsageText() {
       "  --clean-dubious 0|1         drop links that do not look like chapters\n"
       "  --keep-dubious-with-marks 0|1  keep them when list marks are given\n"
       "  --renumber 0|1              renumber chapter titles\n"
+      "  --auto-list 0|1             without list marks, find the chapter list in\n"
+      "                              the page instead of taking every link\n"
       "  --help                      this text\n"
       "  --version                   the program's version\n"
       "\n"

@@ -35,6 +35,7 @@ struct CliOptions {
   std::optional<bool> cleanDubious;
   std::optional<bool> keepDubiousWithMarks;
   std::optional<bool> renumber;
+  std::optional<bool> autoList;
 };
 
 struct ParseResult {

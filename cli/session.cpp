@@ -66,6 +66,7 @@ void ApplyOverrides(App& app, WindowModel& model, const CliOptions& o) {
   if (o.keepDubiousWithMarks)
     model.SetOption(Option::KeepDubiousWithMarks, *o.keepDubiousWithMarks);
   if (o.renumber) model.SetOption(Option::Renumber, *o.renumber);
+  if (o.autoList) model.SetOption(Option::AutoList, *o.autoList);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "contents/contents_driver.h"
 
+#include <optional>
 #include <utility>
 
 #include "app/app.h"
 #include "app/retries.h"
 #include "app/run_log.h"
+#include "contents/auto_list.h"
 #include "contents/book_info.h"
 #include "contents/links.h"
 #include "contents/paging.h"
@@ -39,9 +41,18 @@ void ShowList(WindowModel& model, const std::vector<ChapterEntry>& entries) {
 
 }  // namespace
 
-std::vector<ChapterEntry> LinksBetweenMarks(const ContentsRun& run, std::string_view page) {
-  if (run.listBegin.empty()) return ExtractLinks(page, run.address);
-  return ExtractLinks(TextBetween(page, run.listBegin, run.listEnd, 0, false, true), run.address);
+std::optional<std::vector<ChapterEntry>> LinksBetweenMarks(const ContentsRun& run,
+                                                           std::string_view page,
+                                                           std::string_view firstPage) {
+  if (!run.listBegin.empty()) {
+    return ExtractLinks(TextBetween(page, run.listBegin, run.listEnd, 0, false, true),
+                        run.address);
+  }
+  if (!run.autoList) return ExtractLinks(page, run.address);
+  std::optional<FoundList> list = FindChapterList(firstPage.empty() ? page : firstPage);
+  if (list && !firstPage.empty()) list = FindChapterList(page, list->markup);
+  if (!list) return std::nullopt;
+  return ExtractLinks(list->anchors, run.address);
 }
 
 bool GetContents(App& app) {
@@ -68,8 +79,12 @@ bool GetContents(App& app) {
       return false;
     }
   }
-  const ContentsRun run{address, model.GetBox(Box::ListBegin), model.GetBox(Box::ListEnd),
-                        app.state.retryCount + 1, app.state.delayMs};
+  const ContentsRun run{address,
+                        model.GetBox(Box::ListBegin),
+                        model.GetBox(Box::ListEnd),
+                        model.IsOptionOn(Option::AutoList),
+                        app.state.retryCount + 1,
+                        app.state.delayMs};
 
   model.SetStatus(Gbk<"\r\n 获取源码中，需要一些时间，请耐心等待！">(), true);
 
@@ -107,10 +122,15 @@ bool GetContents(App& app) {
   if (model.GetBox(Box::SaveName).empty()) {
     model.SetBox(Box::SaveName, DetectBookInfo(page, app.state.fileNameFormat));
   }
+  // A first page in which the finder sees no chapter list ends the command
+  // with the no-list message; its next pages are not read.
   std::vector<ChapterEntry>& entries = app.chapters.Entries();
-  for (ChapterEntry& e : LinksBetweenMarks(run, page)) entries.push_back(std::move(e));
+  const std::optional<std::vector<ChapterEntry>> links = LinksBetweenMarks(run, page);
+  if (links) {
+    for (const ChapterEntry& e : *links) entries.push_back(e);
+  }
 
-  if (model.IsOptionOn(Option::NextPage)) {
+  if (links && model.IsOptionOn(Option::NextPage)) {
     model.SetStatus(Gbk<"\r\n 请稍后，正在寻找下页目录...">(), true);
     if (FollowContentsPages(app, run, page) == PagingEnd::ProcessEnding) return false;
     model.EnableCancel(true);
@@ -125,7 +145,7 @@ bool GetContents(App& app) {
     }
   }
 
-  if (!entries.empty()) {
+  if (links && !entries.empty()) {
     if (app.state.cancelRequested) {
       Cancelled(app);
       return false;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <optional>
 #include <vector>
 
 #include "app/records.h"
@@ -23,12 +24,18 @@ struct ContentsRun {
   std::string address;
   std::string listBegin;
   std::string listEnd;
+  bool autoList = false;  // 自动识别目录
   int attempts = 1;
   int delayMs = 0;
 };
 
-// The links of the page, or of the part between the contents marks when a
-// start mark is given.
-std::vector<ChapterEntry> LinksBetweenMarks(const ContentsRun& run, std::string_view page);
+// The links of the part between the contents marks when a start mark is
+// given; without one, of the chapter list the finder sees in the page when
+// 自动识别目录 is on, else of the whole page. `firstPage` is the first
+// contents page when `page` is one of its next pages: the list there looks
+// like the first page's. Nothing only when the finder sees no list.
+std::optional<std::vector<ChapterEntry>> LinksBetweenMarks(const ContentsRun& run,
+                                                           std::string_view page,
+                                                           std::string_view firstPage = {});
 
 }  // namespace tarnlow

@@ -56,8 +56,10 @@ PagingEnd FollowContentsPages(App& app, const ContentsRun& run, const std::strin
       return PagingEnd::Finished;
     }
     page = std::move(fetched.text);
-    std::vector<ChapterEntry>& entries = app.chapters.Entries();
-    for (ChapterEntry& e : LinksBetweenMarks(run, page)) entries.push_back(std::move(e));
+    if (auto links = LinksBetweenMarks(run, page, firstPage)) {
+      std::vector<ChapterEntry>& entries = app.chapters.Entries();
+      for (ChapterEntry& e : *links) entries.push_back(std::move(e));
+    }
   }
 }
 

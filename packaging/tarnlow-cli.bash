@@ -4,10 +4,10 @@ _tarnlow_cli() {
   local commands="fetch contents preview get batch"
   local options="--home --list-begin --list-end --text-begin --text-end --name --download
     --threads --retry --delay --line-mode --name-format --next-page --clean-dubious
-    --keep-dubious-with-marks --renumber --help --version"
+    --keep-dubious-with-marks --renumber --auto-list --help --version"
   local valued="--home|--list-begin|--list-end|--text-begin|--text-end|--name|--download"
   valued+="|--threads|--retry|--delay|--line-mode|--name-format|--next-page|--clean-dubious"
-  valued+="|--keep-dubious-with-marks|--renumber"
+  valued+="|--keep-dubious-with-marks|--renumber|--auto-list"
 
   local cur=${COMP_WORDS[COMP_CWORD]} prev=""
   ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -28,7 +28,9 @@ _tarnlow_cli() {
     --threads) values="1 2 3 4 5 6 7 8 9" ;;
     --line-mode) values="0 1 2" ;;
     --name-format) values="0 1 2 3 4" ;;
-    --next-page | --clean-dubious | --keep-dubious-with-marks | --renumber) values="0 1" ;;
+    --next-page | --clean-dubious | --keep-dubious-with-marks | --renumber | --auto-list)
+      values="0 1"
+      ;;
     --list-begin | --list-end | --text-begin | --text-end | --name | --retry | --delay)
       COMPREPLY=()
       return

@@ -262,6 +262,7 @@ TEST(StartupSettings, DefaultsWithoutAFile) {
   App app(model, shell, dir.Path());
   ApplyStartupSettings(app);
   EXPECT_TRUE(model.IsOptionOn(Option::NextPage));
+  EXPECT_TRUE(model.IsOptionOn(Option::AutoList));
   EXPECT_FALSE(model.IsOptionOn(Option::MonitorClip));
   EXPECT_EQ(model.ClipboardTimer(), 0);
   EXPECT_EQ(app.state.delayMs, 1000);
@@ -287,7 +288,7 @@ TEST(StartupSettings, ValuesAreClampedAndOptionsChecked) {
             "[config]\r\nOffCleanDubiousList=1\r\nAddNum=1\r\nMonitorClip=1\r\n"
             "GetNextPage=yes\r\nOnTop=1\r\nDelay=50\r\nRetry=-3\r\nThread=250\r\n"
             "Author&book_name=7\r\nLineMode=2\r\nWebsite=http://a.b/\r\n"
-            "ListTagBegin=<ul>\r\nTextEnd=<p>\r\nFontSize=12\r\nDownload=" +
+            "ListTagBegin=<ul>\r\nTextEnd=<p>\r\nFontSize=12\r\nAutoList=0\r\nDownload=" +
                 downloadSetting + "\r\n");
   WindowModel model{Recording::On};
   RecordingShell shell;
@@ -299,6 +300,7 @@ TEST(StartupSettings, ValuesAreClampedAndOptionsChecked) {
   EXPECT_TRUE(model.IsOptionOn(Option::MonitorClip));
   EXPECT_FALSE(model.IsOptionOn(Option::NextPage));
   EXPECT_TRUE(model.IsOptionOn(Option::OnTop));
+  EXPECT_FALSE(model.IsOptionOn(Option::AutoList));
   EXPECT_EQ(model.ClipboardTimer(), 500);
   EXPECT_EQ(app.state.delayMs, 100);
   EXPECT_EQ(model.GetBox(Box::DelayMs), "100");

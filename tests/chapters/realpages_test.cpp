@@ -1,15 +1,22 @@
 // The engine on pages saved from real novel sites (read from the shared
 // folder, skipped when it is absent): contents pages must give their chapter
-// lists, chapter pages their text. The figures printed are the measurement.
+// lists, with and without contents marks, chapter pages their text. The
+// figures printed are the measurement.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 
+#include "app/app.h"
 #include "chapters/extraction.h"
+#include "contents/contents_driver.h"
 #include "contents/links.h"
+#include "contents/url.h"
 #include "fetch/fetch_page.h"
 #include "tests/support/support.h"
+#include "tests/support/test_server.h"
 #include "text/codepage.h"
 #include "text/text.h"
 
@@ -80,6 +87,139 @@ INSTANTIATE_TEST_SUITE_P(
       name = name.substr(0, name.find('.'));
       return name;
     });
+
+// The contents and book pages served as their sites send them, and the
+// contents command run on them at default settings, without marks.
+struct RealList {
+  const char* file;
+  // 'g': GBK bytes; 'u': UTF-8 (sent as such); 'r': declares GBK but was
+  // kept as UTF-8, so it is sent as the GBK bytes a real site sends.
+  char stored;
+  const char* path;  // where it is served: its relative links resolve there
+  // Chapter links of the list as INDEX.md counts them (its unique ones where
+  // it names them); 0 for a book's information page, which has no list.
+  int links;
+};
+
+void PrintTo(const RealList& page, std::ostream* os) { *os << page.file; }
+
+class RealListServer {
+ public:
+  // False when the saved pages are not here.
+  bool Serve(const RealList& page) {
+    auto bytes = test::RealPage(page.file);
+    if (!bytes) return false;
+    if (bytes->rfind("\xEF\xBB\xBF", 0) == 0) bytes->erase(0, 3);
+    if (page.stored == 'r') *bytes = Utf8ToAnsi(*bytes);
+    server.Serve(page.path, *bytes, page.stored == 'u' ? "text/html; charset=utf-8" : "text/html");
+    return true;
+  }
+
+  // The contents command as the program starts it, with an empty program
+  // folder; failed next pages (none is served) are not retried.
+  bool GetContentsOf(const std::string& path) {
+    ApplyStartupSettings(app);
+    app.state.retryCount = 0;
+    app.state.delayMs = 1;
+    model.SetBox(Box::Address, server.Url(path));
+    model.SetExecuteCaption(CaptionContents());
+    return GetContents(app);
+  }
+
+  test::TempDir dir;
+  test::TestServer server;
+  WindowModel model;
+  RecordingShell shell;
+  App app{model, shell, dir.Path()};
+};
+
+// The folder that holds most of the list's addresses.
+std::string MainFolder(const ChapterList& chapters) {
+  std::map<std::string, int> folders;
+  for (const ChapterEntry& e : chapters.Entries()) ++folders[DirectoryPath(e.url)];
+  return std::max_element(folders.begin(), folders.end(),
+                          [](const auto& a, const auto& b) { return a.second < b.second; })
+      ->first;
+}
+
+class RealLists : public ::testing::TestWithParam<RealList> {};
+
+TEST_P(RealLists, DefaultSettingsGiveTheListOrNone) {
+  const RealList& p = GetParam();
+  RealListServer site;
+  if (!site.Serve(p)) GTEST_SKIP() << "saved real pages are not here";
+  const bool ready = site.GetContentsOf(p.path);
+  const ChapterList& chapters = site.app.chapters;
+  std::printf("%-50s expected %5d, listed %5zu%s\n", p.file, p.links, chapters.Size(),
+              ready ? "" : " (no list)");
+  if (p.links == 0) {
+    EXPECT_FALSE(ready);
+    ASSERT_EQ(site.shell.Messages().size(), 1u);
+    EXPECT_EQ(site.shell.Messages()[0].text, test::Gbk("没有找到目录列表，建议重试！！"));
+    return;
+  }
+  ASSERT_TRUE(ready);
+  // Within 2%, and at least one link either way for the short lists.
+  const int listed = static_cast<int>(chapters.Size());
+  EXPECT_LE(std::abs(listed - p.links), std::max(1, p.links / 50));
+  // Navigation links lead out of the book's folder; chapters stay in it.
+  const std::string folder = MainFolder(chapters);
+  for (std::size_t i = 0; i < chapters.Size(); ++i) {
+    if (i >= 5 && i + 5 < chapters.Size()) continue;
+    EXPECT_EQ(DirectoryPath(chapters[i].url), folder)
+        << i << ": " << GbkToUtf8(chapters[i].title) << " " << chapters[i].url;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Saved, RealLists,
+    ::testing::Values(
+        RealList{"biquge/biquge_com_tw_toc_zhushen.html", 'g', "/17_17275/", 821},
+        RealList{"biquge/wsx_toc.html", 'u', "/10_10582/", 687},
+        RealList{"biquge/xbiquge_la_toc_sancunrenjian.html", 'u', "/10/10489/", 679},
+        RealList{"biquge/htchan_xbiquge_book.html", 'r', "/book/45525/", 220},
+        RealList{"axrss/axrss_catalog.html", 'u', "/book/566244.html", 20},
+        RealList{"axrss/axrss_catalog_2.html", 'u', "/book/566244_2.html", 20},
+        RealList{"axrss/axrss_catalog_3.html", 'u', "/book/566244_3.html", 20},
+        RealList{"01xs/01xs_catalog_menghuidamingchun.html", 'u', "/xiaoshuo/106642/", 799},
+        RealList{"miqu/miqu_toc_douluodalu.html", 'u', "/book/71760/", 717},
+        RealList{"shuquge/shuquge_toc_30668.html", 'u', "/txt/30668/", 1866},
+        RealList{"siluke/siluke_book_page_toc.html", 'u', "/ny10354/", 1781},
+        RealList{"999wenxue/999dir_toc_canglangzhishui.html", 'g', "/book/1/", 93},
+        RealList{"qidian/qidian_book_catalog_mushenji.html", 'u', "/info/1009704712/", 14},
+        RealList{"uukanshu/htchan_uukanshu_book.html", 'r', "/b/1248/", 3414},
+        RealList{"hjwzw/htchan_hjwzw_chapter_list.html", 'u', "/Book/Chapter/37656/", 33},
+        RealList{"hjwzw/htchan_hjwzw_book.html", 'u', "/Book/37656/", 0},
+        RealList{"69shu/69shuba_toc_chuanshu.html", 'r', "/book/59024/", 199},
+        RealList{"69shu/69shuba_bookinfo_chuanshu.html", 'r', "/book/59024.htm/", 0},
+        RealList{"ixdzs/ixdzs_bookinfo.html", 'u', "/read/620438/", 0},
+        RealList{"xbanxia/xbanxia_toc.html", 'u', "/books/331303/", 234},
+        RealList{"zhaishuyuan/zhaishuyuan_detail_wuzhexian.html", 'r', "/book/36788/", 0}),
+    [](const auto& info) {
+      std::string name = info.param.file;
+      name = name.substr(name.find('/') + 1);
+      name = name.substr(0, name.find('.'));
+      return name;
+    });
+
+// Three pages of one list, each with the five latest chapters above its part:
+// the parts in order, the latest chapters nowhere.
+TEST(RealListPages, FollowsTheNextPagesOfTheFoundList) {
+  RealListServer site;
+  if (!site.Serve({"axrss/axrss_catalog.html", 'u', "/book/566244.html", 20}) ||
+      !site.Serve({"axrss/axrss_catalog_2.html", 'u', "/book/566244_2.html", 20}) ||
+      !site.Serve({"axrss/axrss_catalog_3.html", 'u', "/book/566244_3.html", 20})) {
+    GTEST_SKIP() << "saved real pages are not here";
+  }
+  ASSERT_TRUE(site.GetContentsOf("/book/566244.html"));
+  const ChapterList& chapters = site.app.chapters;
+  ASSERT_EQ(chapters.Size(), 60u);
+  EXPECT_EQ(GbkToUtf8(chapters[0].title).rfind("第1章 ", 0), 0u);
+  EXPECT_EQ(GbkToUtf8(chapters[59].title).rfind("第56章 ", 0), 0u);
+  for (const ChapterEntry& e : chapters.Entries()) {
+    EXPECT_EQ(GbkToUtf8(e.title).find("第199章"), std::string::npos);
+  }
+}
 
 class RealChapter : public ::testing::TestWithParam<RealPage> {};
 

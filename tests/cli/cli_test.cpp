@@ -43,6 +43,7 @@ TEST(CliOptions, ValuesInBothSpellingsAndEmptyTexts) {
                                                   "1",
                                                   "--renumber",
                                                   "0",
+                                                  "--auto-list=0",
                                                   "--download=/tmp/d",
                                                   "--text-begin",
                                                   "a=b",
@@ -67,6 +68,7 @@ TEST(CliOptions, ValuesInBothSpellingsAndEmptyTexts) {
   EXPECT_EQ(o.cleanDubious, false);
   EXPECT_EQ(o.keepDubiousWithMarks, true);
   EXPECT_EQ(o.renumber, false);
+  EXPECT_EQ(o.autoList, false);
 }
 
 TEST(CliOptions, ArgumentsAreGbkAndDoubleDashEndsOptions) {

@@ -70,6 +70,23 @@ TEST_F(CliCommands, ContentsListsNameTitlesAndAddresses) {
   EXPECT_EQ(std::count(onePage.out.begin(), onePage.out.end(), '\n'), 4);
 }
 
+// The list finder is on unless --auto-list 0 turns it off for the run.
+TEST_F(CliCommands, ContentsWithoutTheListFinderListsEveryLink) {
+  server.Serve("/nav/",
+               Gbk("<div><a href=\"/rank.html\">排行榜单</a></div><dl>"
+                   "<dd><a href=\"1.html\">第一章</a></dd><dd><a href=\"2.html\">第二章</a></dd>"
+                   "<dd><a href=\"3.html\">第三章</a></dd></dl>"));
+  const std::string rank = "排行榜单\t" + server.Url("/rank.html") + "\n";
+  const auto listOnly = RunProgram(Args({"contents", server.Url("/nav/")}));
+  ASSERT_EQ(listOnly.status, 0) << listOnly.err;
+  EXPECT_EQ(listOnly.out.find(rank), std::string::npos);
+  EXPECT_EQ(std::count(listOnly.out.begin(), listOnly.out.end(), '\n'), 4);
+
+  const auto everyLink = RunProgram(Args({"contents", "--auto-list", "0", server.Url("/nav/")}));
+  EXPECT_NE(everyLink.out.find(rank), std::string::npos);
+  EXPECT_EQ(std::count(everyLink.out.begin(), everyLink.out.end(), '\n'), 5);
+}
+
 TEST_F(CliCommands, FailuresGoToStandardErrorAsMessageLines) {
   server.Serve("/gone/", "x", "text/html", 404);
   const auto run = RunProgram(Args({"contents", "--retry", "0", server.Url("/gone/")}));

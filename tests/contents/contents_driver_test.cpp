@@ -6,6 +6,8 @@
 #include "app/app.h"
 #include "app/run_log.h"
 #include "contents/contents_driver.h"
+#include "contents/links.h"
+#include "fetch/fetch_page.h"
 #include "tests/support/support.h"
 #include "tests/support/test_server.h"
 #include "text/codepage.h"
@@ -277,6 +279,65 @@ TEST_F(ContentsDriverTest, BrowserCheckPageHasNoContents) {
   EXPECT_TRUE(app.chapters.Empty());
   ASSERT_EQ(shell.Messages().size(), 1u);
   EXPECT_EQ(shell.Messages()[0].text, Gbk("没有找到目录列表，建议重试！！"));
+}
+
+// Navigation around a list on two pages: with 自动识别目录 only the list's
+// links, from both pages; without it exactly what link extraction makes of
+// the whole pages.
+TEST_F(ContentsDriverTest, AutoListTakesTheListOnEveryPageAndOffTakesEveryLink) {
+  const auto page = [](int first, int last, const std::string& pager) {
+    std::string items;
+    for (int n = first; n <= last; ++n) {
+      items +=
+          "<dd>" + Link(std::to_string(n) + ".html", "第" + std::to_string(n) + "章") + "</dd>";
+    }
+    return Gbk("<html><body><div class=\"nav\"><a href=\"/rank.html\">排行榜单</a>"
+               "<a href=\"/login.html\">登陆账号</a></div><div id=\"list\"><dl>") +
+           items + "</dl></div>" + pager +
+           Gbk("<div class=\"foot\"><a href=\"/history.html\">阅读记录</a></div></body></html>");
+  };
+  server.Serve("/book/", page(1, 3, Link("list_2.html", "下一页")));
+  server.Serve("/book/list_2.html", page(4, 5, ""));
+  SetAddress("/book/");
+  model.SetOption(Option::NextPage, true);
+  model.SetOption(Option::AutoList, true);
+  ASSERT_TRUE(GetContents(app));
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"/book/1.html", "/book/2.html", "/book/3.html",
+                                               "/book/4.html", "/book/5.html"}));
+
+  const std::string address = server.Url("/book/");
+  std::vector<ChapterEntry> whole = ExtractLinks(FetchPage(address).text, address);
+  for (ChapterEntry& e : ExtractLinks(FetchPage(server.Url("/book/list_2.html")).text, address))
+    whole.push_back(std::move(e));
+  RemoveDuplicateUrls(whole);
+  ASSERT_GT(whole.size(), 5u);  // the navigation is in it
+
+  app.chapters.Clear();
+  model.SetOption(Option::AutoList, false);
+  ASSERT_TRUE(GetContents(app));
+  ASSERT_EQ(app.chapters.Size(), whole.size());
+  for (std::size_t i = 0; i < whole.size(); ++i) {
+    EXPECT_EQ(app.chapters[i].url, whole[i].url);
+    EXPECT_EQ(app.chapters[i].title, whole[i].title);
+  }
+}
+
+TEST_F(ContentsDriverTest, APageWithoutAListSaysSoAndIsNotPaged) {
+  std::string books;
+  for (const char* book : {"57", "3", "912", "40", "7"}) {
+    books += "<li>" + Link(std::string("/book/") + book + "/", "某书") + "</li>";
+  }
+  server.Serve("/book/", ContentsPage("<ul>" + books + "</ul>", Link("list_2.html", "下一页")));
+  server.Serve("/book/list_2.html", ContentsPage(Link("1.html", "第一章")));
+  SetAddress("/book/");
+  model.SetOption(Option::NextPage, true);
+  model.SetOption(Option::AutoList, true);
+  EXPECT_FALSE(GetContents(app));
+  ASSERT_EQ(shell.Messages().size(), 1u);
+  EXPECT_EQ(shell.Messages()[0].text, Gbk("没有找到目录列表，建议重试！！"));
+  EXPECT_EQ(server.RequestCount("/book/list_2.html"), 0);
+  EXPECT_TRUE(app.chapters.Empty());
+  EXPECT_EQ(model.ExecuteCaption(), Gbk("取目录列表"));
 }
 
 TEST_F(ContentsDriverTest, ClosingTheWindowEndsTheCommand) {

@@ -1,13 +1,16 @@
 // A contents page from the input through link extraction, duplicate removal
-// and dubious-link cleaning. Input: flags, separator, then (flag 1) the
-// address box and (flag 2) the Keyword setting as fields, then the page.
+// and dubious-link cleaning, and through the chapter-list finder. Input:
+// flags, separator, then (flag 1) the address box and (flag 2) the Keyword
+// setting as fields, then the page.
 
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/settings.h"
+#include "contents/auto_list.h"
 #include "contents/links.h"
 #include "contents/url.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -84,6 +87,19 @@ std::vector<ChapterEntry> LiteralCleanDubious(const std::vector<ChapterEntry>& e
   return result;
 }
 
+// Every address of `part` is one of `whole`, in the same order. (Titles may
+// differ: a piece whose href has no ">" after it is its own title, and the
+// page's piece starts earlier than the anchor.)
+bool Subsequence(const std::vector<ChapterEntry>& part, const std::vector<ChapterEntry>& whole) {
+  std::size_t j = 0;
+  for (const ChapterEntry& e : part) {
+    while (j < whole.size() && whole[j].url != e.url) ++j;
+    if (j == whole.size()) return false;
+    ++j;
+  }
+  return true;
+}
+
 bool SameEntries(const std::vector<ChapterEntry>& a, const std::vector<ChapterEntry>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -116,6 +132,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<ChapterEntry> entries = ExtractLinks(page, address);
   FUZZ_CHECK(entries.size() <= Split(page, "</a>").size());
   for (const ChapterEntry& e : entries) CheckEntry(e, address);
+
+  // The finder hands on whole anchors of the page in page order: extraction
+  // finds in them the links it finds in the page, less the rest.
+  if (const std::optional<FoundList> list = FindChapterList(page)) {
+    const std::vector<ChapterEntry> listed = ExtractLinks(list->anchors, address);
+    FUZZ_CHECK(Subsequence(listed, entries));
+    FUZZ_CHECK(FindChapterList(page, list->markup).has_value());
+  }
 
   const std::vector<ChapterEntry> unique = LiteralRemoveDuplicates(entries);
   RemoveDuplicateUrls(entries);
