@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <climits>
 #include <system_error>
+#include <utility>
 
 #include "app/program_dir.h"
 #include "app/run_log.h"
 #include "text/codepage.h"
+#include "text/text.h"
 
 namespace tarnlow {
 
@@ -26,50 +28,49 @@ const std::string& CaptionContents() { return Gbk<"取目录列表">(); }
 const std::string& CaptionChapters() { return Gbk<"取章节保存">(); }
 
 void ResetMainWindow(App& app) {
-  View& view = app.view;
-  view.SetBox(Box::SaveName, "");
-  view.SetAddressLabel("");
-  view.SetStatus(IdleHelpText(), false);
+  WindowModel& model = app.model;
+  model.SetBox(Box::SaveName, "");
+  model.SetAddressLabel("");
+  model.SetStatus(IdleHelpText(), false);
 
-  view.ListClear();
+  model.ListClear();
   app.chapters.Clear();
 
-  view.EnableBox(Box::Address, true);
-  view.SetExecuteCaption(CaptionContents());
-  view.EnableExecute(true);
+  model.EnableBox(Box::Address, true);
+  model.SetExecuteCaption(CaptionContents());
+  model.EnableExecute(true);
   for (Box box : {Box::ListEnd, Box::ListBegin, Box::TextEnd, Box::TextBegin, Box::SaveName})
-    view.EnableBox(box, true);
-  view.EnableBatchMenu(true);
-  view.EnableCancel(false);
+    model.EnableBox(box, true);
+  model.EnableBatchMenu(true);
+  model.EnableCancel(false);
 
   app.state.dubiousCleaned = false;
   app.state.numberingFormatted = false;
-  view.SetTitle(WindowTitle());
+  model.SetTitle(WindowTitle());
 
-  if (view.IsOptionOn(Option::MonitorClip)) view.SetClipboardTimer(kClipboardPeriodMs);
-  view.PumpEvents();
+  if (model.IsOptionOn(Option::MonitorClip)) model.SetClipboardTimer(kClipboardPeriodMs);
 }
 
 void ApplyStartupSettings(App& app) {
-  View& view = app.view;
+  WindowModel& model = app.model;
   const Settings& settings = app.settings;
   RunState& state = app.state;
 
-  view.SetOption(Option::KeepDubiousWithMarks, settings.ReadFlag(keys::OffCleanDubiousList));
-  view.SetOption(Option::CleanDubious, settings.ReadFlag(keys::CleanDubiousList));
-  view.SetOption(Option::Renumber, settings.ReadFlag(keys::AddNum));
+  model.SetOption(Option::KeepDubiousWithMarks, settings.ReadFlag(keys::OffCleanDubiousList));
+  model.SetOption(Option::CleanDubious, settings.ReadFlag(keys::CleanDubiousList));
+  model.SetOption(Option::Renumber, settings.ReadFlag(keys::AddNum));
   const bool monitorClip = settings.ReadFlag(keys::MonitorClip);
-  view.SetOption(Option::MonitorClip, monitorClip);
-  if (monitorClip) view.SetClipboardTimer(kClipboardPeriodMs);
-  view.SetOption(Option::AutoMonitorClip, settings.ReadFlag(keys::AutoMonitorClip));
-  view.SetOption(Option::NextPage, settings.ReadFlag(keys::GetNextPage));
+  model.SetOption(Option::MonitorClip, monitorClip);
+  if (monitorClip) model.SetClipboardTimer(kClipboardPeriodMs);
+  model.SetOption(Option::AutoMonitorClip, settings.ReadFlag(keys::AutoMonitorClip));
+  model.SetOption(Option::NextPage, settings.ReadFlag(keys::GetNextPage));
 
   state.delayMs = ToInt(settings.ReadInteger(keys::Delay));
-  view.SetBox(Box::DelayMs, std::to_string(state.delayMs));
+  model.SetBox(Box::DelayMs, std::to_string(state.delayMs));
   state.retryCount = ToInt(settings.ReadInteger(keys::Retry));
-  view.SetBox(Box::Retry, std::to_string(state.retryCount));
+  model.SetBox(Box::Retry, std::to_string(state.retryCount));
 
-  view.SetOption(Option::OnTop, settings.ReadFlag(keys::OnTop));
+  model.SetOption(Option::OnTop, settings.ReadFlag(keys::OnTop));
 
   // Only a folder can receive the book files; anything else falls back to
   // the program's own Download folder, which ships with the program and is
@@ -87,16 +88,33 @@ void ApplyStartupSettings(App& app) {
   state.fileNameFormat = ToInt(settings.ReadInteger(keys::AuthorBookName));
   state.lineMode = ToInt(settings.ReadInteger(keys::LineMode));
 
-  view.SetBox(Box::Address, settings.Read(keys::Website));
-  view.SetBox(Box::ListBegin, settings.Read(keys::ListTagBegin));
-  view.SetBox(Box::ListEnd, settings.Read(keys::ListTagEnd));
-  view.SetBox(Box::TextBegin, settings.Read(keys::TextBegin));
-  view.SetBox(Box::TextEnd, settings.Read(keys::TextEnd));
+  model.SetBox(Box::Address, settings.Read(keys::Website));
+  model.SetBox(Box::ListBegin, settings.Read(keys::ListTagBegin));
+  model.SetBox(Box::ListEnd, settings.Read(keys::ListTagEnd));
+  model.SetBox(Box::TextBegin, settings.Read(keys::TextBegin));
+  model.SetBox(Box::TextEnd, settings.Read(keys::TextEnd));
 
   app.log.uiFont.name = settings.Read(keys::FontName);
   app.log.uiFont.size = ToInt(settings.ReadInteger(keys::FontSize));
 
   state.threadCount = ToInt(settings.ReadInteger(keys::Thread));
+}
+
+void BindBoxesToSettings(App& app) {
+  // Every box but the save name keeps its content in a setting.
+  static const std::pair<Box, const SettingKey*> kSaved[] = {
+      {Box::Address, &keys::Website},    {Box::ListBegin, &keys::ListTagBegin},
+      {Box::ListEnd, &keys::ListTagEnd}, {Box::TextBegin, &keys::TextBegin},
+      {Box::TextEnd, &keys::TextEnd},    {Box::Retry, &keys::Retry},
+      {Box::DelayMs, &keys::Delay},
+  };
+  app.model.SetBoxHandler([&app](Box box, const std::string& text) {
+    if (box == Box::Retry) app.state.retryCount = ToInt(SettingToInteger(text));
+    if (box == Box::DelayMs) app.state.delayMs = ToInt(SettingToInteger(text));
+    for (const auto& [saved, key] : kSaved) {
+      if (saved == box) app.settings.Write(*key, text);
+    }
+  });
 }
 
 }  // namespace tarnlow

@@ -1,8 +1,8 @@
 #pragma once
 // Everything one running program holds: the run records, the chapter list,
-// the clean rules, the batch list, the settings file and the window it talks
-// to. The desktop program and the command-line program each make one; tests
-// make as many as they like.
+// the clean rules, the batch list, the settings file, the window model it
+// shows and the shell that reaches the person. The desktop program and the
+// command-line program each make one; tests make as many as they like.
 
 #include <filesystem>
 #include <string>
@@ -10,16 +10,17 @@
 
 #include "app/records.h"
 #include "app/settings.h"
-#include "app/view.h"
-#include "chapters/clean_rules.h"
+#include "app/shell.h"
+#include "app/window_model.h"
 
 namespace tarnlow {
 
 struct App {
-  App(View& view, std::filesystem::path programDir)
-      : view(view), programDir(programDir), settings(programDir) {}
+  App(WindowModel& model, Shell& shell, std::filesystem::path programDir)
+      : model(model), shell(shell), programDir(programDir), settings(programDir) {}
 
-  View& view;
+  WindowModel& model;
+  Shell& shell;
   std::filesystem::path programDir;
   Settings settings;
   RunState state;
@@ -41,7 +42,15 @@ void ResetMainWindow(App& app);
 
 // What the main window does with the settings when it is created: reads the
 // keys in their order into the run records, the boxes and the option toggles
-// (through the view), applying the start-up clamps.
+// of the model, applying the start-up clamps.
 void ApplyStartupSettings(App& app);
+
+// The desktop window's box handler: every change of the address box and the
+// four mark boxes is saved to its setting, and the retry and milliseconds
+// boxes also set the run's retry count and wait. Installed before
+// ApplyStartupSettings, it saves what start-up put in the boxes, clamped
+// values included. The command-line program installs none: its overrides are
+// never written back.
+void BindBoxesToSettings(App& app);
 
 }  // namespace tarnlow

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -12,6 +13,9 @@ namespace tarnlow {
 namespace {
 
 using DelayFunction = int (*)(int);
+
+// A cancel or a close ends a wait within one slice.
+constexpr std::chrono::milliseconds kSlice{50};
 
 std::mutex g_bindMutex;
 std::atomic<DelayFunction> g_delay{nullptr};
@@ -37,6 +41,17 @@ void Delay(int milliseconds) {
     return;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+bool WaitUnlessStopped(int milliseconds, const std::function<bool()>& stop) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    if (stop && stop()) return false;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return true;
+    Delay(static_cast<int>(std::min(left, kSlice).count()));
+  }
 }
 
 }  // namespace tarnlow

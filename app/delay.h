@@ -3,6 +3,7 @@
 // from the program's own folder.
 
 #include <filesystem>
+#include <functional>
 
 namespace tarnlow {
 
@@ -13,5 +14,10 @@ bool DelayLibraryBound();
 
 // Returns after about `milliseconds` on the calling thread.
 void Delay(int milliseconds);
+
+// The waits of the commands and their workers: `milliseconds` through Delay,
+// in slices of at most 50 ms, ending early once `stop` says so (a cancel or a
+// close). True when the whole time passed.
+bool WaitUnlessStopped(int milliseconds, const std::function<bool()>& stop);
 
 }  // namespace tarnlow

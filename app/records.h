@@ -1,8 +1,10 @@
 #pragma once
-// The process-wide run records shared by the commands, and the chapter list.
+// The process-wide run records shared by the commands, the chapter list and
+// the clean-up rules.
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -26,16 +28,20 @@ struct UiFont {
 struct RunState {
   std::atomic<bool> busy{false};
   std::atomic<bool> batchMode{false};
-  int fileNameFormat = 0;
-  bool dubiousCleaned = false;
-  bool numberingFormatted = false;
-  std::string downloadFolder;  // file-system path (UTF-8 on Linux)
+  std::atomic<int> fileNameFormat{0};
+  std::atomic<bool> dubiousCleaned{false};
+  std::atomic<bool> numberingFormatted{false};
+  std::string downloadFolder;  // file-system path (UTF-8 on Linux); set before any command
   std::atomic<bool> cancelRequested{false};
-  int lineMode = 0;
-  int retryCount = 0;
-  int delayMs = 0;
-  int threadCount = 0;
+  std::atomic<int> lineMode{0};
+  std::atomic<int> retryCount{0};
+  std::atomic<int> delayMs{0};
+  std::atomic<int> threadCount{0};
   std::atomic<int> failedCount{0};
+  // The command thread runs a command: from the moment it accepts one until
+  // the command has returned, a little longer than `busy` on both ends. The
+  // UI thread must not touch the chapter list while it is set.
+  std::atomic<bool> commandRunning{false};
 };
 
 // The run log: newest entry first. Every change is indivisible against the
@@ -90,6 +96,21 @@ class ChapterList {
  private:
   std::vector<ChapterEntry> m_entries;
   mutable std::mutex m_textMutex;
+};
+
+// The clean-up rules (cleantxt.list) as loaded. The list is immutable once
+// built and replaced as a whole, so a worker keeps the list it started with
+// while the user saves a new one.
+class CleanRules {
+ public:
+  using List = std::vector<std::string>;
+
+  std::shared_ptr<const List> Snapshot() const;
+  void Replace(List rules);
+
+ private:
+  mutable std::mutex m_mutex;
+  std::shared_ptr<const List> m_list = std::make_shared<const List>();
 };
 
 }  // namespace tarnlow

@@ -22,4 +22,7 @@ void SaveLogFile(App& app);
 const std::string& IdleHelpText();    // the help text of the idle window
 const std::string& CancellingText();  // "\r\n 正在取消，请稍后..."
 
+// The progress block of a chapter run, seven lines, made from its counts.
+std::string ProgressText(const ChapterProgress& progress);
+
 }  // namespace tarnlow

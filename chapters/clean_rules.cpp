@@ -9,17 +9,6 @@
 
 namespace tarnlow {
 
-std::shared_ptr<const CleanRules::List> CleanRules::Snapshot() const {
-  std::lock_guard lock(m_mutex);
-  return m_list;
-}
-
-void CleanRules::Replace(List rules) {
-  auto list = std::make_shared<const List>(std::move(rules));
-  std::lock_guard lock(m_mutex);
-  m_list = std::move(list);
-}
-
 void LoadCleanRules(CleanRules& rules, const std::filesystem::path& dir) {
   const std::string bytes = ReadTextFile(dir / "cleantxt.list");
   CleanRules::List list;

@@ -8,21 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/records.h"
+
 namespace tarnlow {
-
-// The rule list is immutable once built and replaced as a whole, so a worker
-// keeps the list it started with while the user saves a new one.
-class CleanRules {
- public:
-  using List = std::vector<std::string>;
-
-  std::shared_ptr<const List> Snapshot() const;
-  void Replace(List rules);
-
- private:
-  mutable std::mutex m_mutex;
-  std::shared_ptr<const List> m_list = std::make_shared<const List>();
-};
 
 // Reads `dir`/cleantxt.list (GBK, "\r\n" lines; "//" comments and empty lines
 // skipped) into `rules`.

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <memory>
+#include <string>
+
+#include "app/records.h"
+
 namespace tarnlow {
 
 struct App;
@@ -10,14 +15,20 @@ struct App;
 // `taskNumber` is the 1-based batch task, 0 outside a batch.
 bool DownloadChapters(App& app, int taskNumber);
 
-// Settings a chapter run reads, fixed when the run starts.
-struct ChapterRunSettings {
+// What a chapter run reads, fixed when it starts: the work items read these
+// and the window model, and never wait on any other thread.
+struct ChapterRun {
   int retryCount = 0;
   int delayMs = 0;
   int lineMode = 0;
+  std::string textBegin;  // the text marks
+  std::string textEnd;
+  std::string saveName;  // named in the failure lines
+  std::shared_ptr<const CleanRules::List> rules;
 };
+ChapterRun CaptureChapterRun(App& app);
 
 // The work item of one chapter (1-based), run on a worker thread.
-void FetchChapter(App& app, int chapterNumber, const ChapterRunSettings& settings);
+void FetchChapter(App& app, int chapterNumber, const ChapterRun& run);
 
 }  // namespace tarnlow

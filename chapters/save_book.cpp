@@ -41,10 +41,10 @@ int CreateBookFile(const std::filesystem::path& folder, const std::string& saveN
   return -1;
 }
 
-bool WriteBook(App& app, int fd) {
+bool WriteBook(const std::vector<ChapterEntry>& chapters, int fd) {
   std::string chunk;
   constexpr std::size_t kChunk = 1 << 20;
-  for (const ChapterEntry& e : app.chapters.Entries()) {
+  for (const ChapterEntry& e : chapters) {
     chunk += e.title;
     chunk += "\r\n";
     chunk += e.text;
@@ -67,37 +67,45 @@ std::filesystem::path FreeBookPath(const std::filesystem::path& folder,
   return Candidate(folder, saveName, i);
 }
 
-bool SaveBook(App& app) {
-  View& view = app.view;
-  if (view.GetBox(Box::SaveName).empty()) view.SetBox(Box::SaveName, Gbk<"未命名">());
-  const std::string name = view.GetBox(Box::SaveName);
-
-  std::filesystem::path path;
-  const int fd = CreateBookFile(app.state.downloadFolder, name, path);
-  bool saved = false;
-  if (fd >= 0) {
-    // A book that could not be written whole is not a saved book: the
-    // partial file goes, and the fetched texts stay for another try.
-    const bool written = WriteBook(app, fd);
-    const bool closed = ::close(fd) == 0;
-    saved = written && closed;
-    if (!saved) {
-      std::error_code error;
-      std::filesystem::remove(path, error);
-    }
+SaveResult SaveBook(const std::filesystem::path& folder, const std::string& saveName,
+                    const std::vector<ChapterEntry>& chapters) {
+  SaveResult result;
+  const int fd = CreateBookFile(folder, saveName, result.path);
+  if (fd < 0) {
+    result.error = errno;
+    return result;
   }
+  // A book that could not be written whole is not a saved book: the partial
+  // file goes, and the fetched texts stay for another try.
+  const bool written = WriteBook(chapters, fd);
+  if (!written) result.error = errno;
+  const bool closed = ::close(fd) == 0;
+  if (written && !closed) result.error = errno;
+  result.saved = written && closed;
+  if (!result.saved) {
+    std::error_code error;
+    std::filesystem::remove(result.path, error);
+  }
+  return result;
+}
 
-  if (saved) {
-    app.savedBooks.push_back(path);
+bool SaveChapterList(App& app) {
+  WindowModel& model = app.model;
+  if (model.GetBox(Box::SaveName).empty()) model.SetBox(Box::SaveName, Gbk<"未命名">());
+  const std::string name = model.GetBox(Box::SaveName);
+
+  const SaveResult result = SaveBook(app.state.downloadFolder, name, app.chapters.Entries());
+  if (result.saved) {
+    app.savedBooks.push_back(result.path);
     AddLogEntry(app, Gbk<"已保存！文件《">() + name + Gbk<"》\r\n\r\n">());
     return true;
   }
   if (app.state.batchMode) {
     AddLogEntry(app, Gbk<"批处理：保存失败！文件《">() + name + Gbk<"》，链接：">() +
-                         view.GetBox(Box::Address) + "\r\n\r\n");
+                         model.GetBox(Box::Address) + "\r\n\r\n");
   } else {
-    view.ShowMessage(Gbk<"文件打开失败！\r\n\r\n请检查文件夹是否有权限或文件名是否异常！">(),
-                     Gbk<"提示">(), MessageIcon::Information);
+    app.shell.ShowMessage(Gbk<"文件打开失败！\r\n\r\n请检查文件夹是否有权限或文件名是否异常！">(),
+                          Gbk<"提示">(), MessageIcon::Information);
   }
   return false;
 }

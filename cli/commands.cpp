@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
-#include "app/commands.h"
-#include "chapters/batch.h"
 #include "chapters/extraction.h"
 #include "cli/session.h"
+#include "commands/batch.h"
+#include "commands/commands.h"
 #include "fetch/fetch_page.h"
 #include "text/codepage.h"
 
@@ -34,9 +34,9 @@ std::span<const Command> Commands() { return kCommands; }
 
 int FetchCommand(const CliOptions& options) {
   if (options.arguments.size() != 1) return UsageError("fetch wants one address: fetch URL");
-  const std::string page = FetchPage(options.arguments[0]);
-  Print(stdout, GbkToUtf8(page) + "\n");
-  return page.find(FetchFailedMarker()) == std::string::npos ? kExitOk : kExitFailed;
+  const FetchResult fetched = FetchPage(options.arguments[0]);
+  Print(stdout, GbkToUtf8(ShownText(fetched)) + "\n");
+  return fetched.HasPage() ? kExitOk : kExitFailed;
 }
 
 // Exit status of a command whose run ended because the window was closing.
@@ -47,11 +47,12 @@ int ContentsCommand(const CliOptions& options) {
   Session session(options);
   if (!session.LibrariesPresent()) return kExitFailed;
   App& app = session.app();
-  session.view().SetBox(Box::Address, options.arguments[0]);
-  const bool ready = ExecuteCommand(app);
+  session.model().SetBox(Box::Address, options.arguments[0]);
+  bool ready = false;
+  session.Run([&] { ready = ExecuteCommand(app); });
   if (session.Ended()) return kExitInterrupted;
   if (!ready) return kExitFailed;
-  std::string listing = session.view().GetBox(Box::SaveName) + "\n";
+  std::string listing = session.model().GetBox(Box::SaveName) + "\n";
   for (const ChapterEntry& e : app.chapters.Entries()) listing += e.title + "\t" + e.url + "\n";
   PrintGbk(stdout, listing);
   return kExitOk;
@@ -61,12 +62,12 @@ int PreviewCommand(const CliOptions& options) {
   if (options.arguments.size() != 1) return UsageError("preview wants one address: preview URL");
   Session session(options);
   App& app = session.app();
-  const std::string page = FetchPage(options.arguments[0]);
-  if (page.find(FetchFailedMarker()) != std::string::npos) PrintGbk(stderr, page + "\n");
+  const FetchResult fetched = FetchPage(options.arguments[0]);
+  if (!fetched.HasPage()) PrintGbk(stderr, ShownText(fetched) + "\n");
   const auto rules = app.rules.Snapshot();
   const std::string text =
-      ExtractChapterText(page, session.view().GetBox(Box::TextBegin),
-                         session.view().GetBox(Box::TextEnd), {app.state.lineMode, rules.get()});
+      ExtractChapterText(ShownText(fetched), session.model().GetBox(Box::TextBegin),
+                         session.model().GetBox(Box::TextEnd), {app.state.lineMode, rules.get()});
   PrintGbk(stdout, text);
   return kExitOk;
 }
@@ -76,12 +77,14 @@ int GetCommand(const CliOptions& options) {
   Session session(options);
   if (!session.LibrariesPresent()) return kExitFailed;
   App& app = session.app();
-  session.view().SetBox(Box::Address, options.arguments[0]);
+  session.model().SetBox(Box::Address, options.arguments[0]);
   // The execute button twice: the contents, then the chapters and the book.
-  const bool listed = ExecuteCommand(app);
+  bool listed = false;
+  session.Run([&] { listed = ExecuteCommand(app); });
   if (session.Ended()) return kExitInterrupted;
   if (!listed) return kExitFailed;
-  const bool saved = ExecuteCommand(app);
+  bool saved = false;
+  session.Run([&] { saved = ExecuteCommand(app); });
   if (session.Ended()) return kExitInterrupted;
   if (!saved || app.savedBooks.empty()) return kExitFailed;
   Print(stdout, app.savedBooks.back().string() + "\n");
@@ -100,7 +103,7 @@ int BatchCommand(const CliOptions& options) {
   }
   AcceptBatchList(app, lines, true);
   const std::size_t tasks = app.batchTasks.size();
-  RunBatchTasks(app);
+  session.Run([&] { RunBatchTasks(app); });
   if (session.Ended()) return kExitInterrupted;
   std::string saved;
   for (const auto& path : app.savedBooks) saved += path.string() + "\n";

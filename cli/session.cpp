@@ -7,12 +7,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
-#include "app/commands.h"
 #include "app/delay.h"
 #include "app/program_dir.h"
 #include "app/run_log.h"
 #include "chapters/clean_rules.h"
+#include "commands/commands.h"
 #include "text/codepage.h"
 #include "text/text.h"
 
@@ -32,25 +33,8 @@ long long NowMs() {
       .count();
 }
 
-// The numbers of the chapter job's progress block, or false for any other
-// status text.
-struct Progress {
-  long long total = 0, queued = 0, reading = 0, done = 0, failed = 0;
-};
-
-bool ParseProgress(const std::string& status, Progress& p) {
-  if (status.rfind(Gbk<" 任务数量：">(), 0) != 0) return false;
-  const auto number = [&status](const std::string& label, long long& out) {
-    const int at = Find(status, label);
-    if (at == -1) return false;
-    out =
-        ToInteger(std::string_view(status).substr(static_cast<std::size_t>(at - 1) + label.size()));
-    return true;
-  };
-  return number(Gbk<" 章节列表：">(), p.total) && number(Gbk<" 剩余未读：">(), p.queued) &&
-         number(Gbk<" 正在读取：">(), p.reading) && number(Gbk<" 已读取数：">(), p.done) &&
-         number(Gbk<" 读取失败：">(), p.failed);
-}
+// How often the command's wait looks at Ctrl+C.
+constexpr std::chrono::milliseconds kInterruptPoll{20};
 
 std::string OneLine(std::string text) {
   for (char& c : text) {
@@ -59,28 +43,29 @@ std::string OneLine(std::string text) {
   return Trim(text);
 }
 
-void ApplyOverrides(App& app, HeadlessView& view, const CliOptions& o) {
-  if (o.listBegin) view.SetBox(Box::ListBegin, *o.listBegin);
-  if (o.listEnd) view.SetBox(Box::ListEnd, *o.listEnd);
-  if (o.textBegin) view.SetBox(Box::TextBegin, *o.textBegin);
-  if (o.textEnd) view.SetBox(Box::TextEnd, *o.textEnd);
-  if (o.name) view.SetBox(Box::SaveName, *o.name);
+void ApplyOverrides(App& app, WindowModel& model, const CliOptions& o) {
+  if (o.listBegin) model.SetBox(Box::ListBegin, *o.listBegin);
+  if (o.listEnd) model.SetBox(Box::ListEnd, *o.listEnd);
+  if (o.textBegin) model.SetBox(Box::TextBegin, *o.textBegin);
+  if (o.textEnd) model.SetBox(Box::TextEnd, *o.textEnd);
+  if (o.name) model.SetBox(Box::SaveName, *o.name);
   if (o.download) app.state.downloadFolder = GbkToPath(*o.download).string();
   if (o.threads) app.state.threadCount = *o.threads;
   if (o.retry) {
     app.state.retryCount = *o.retry;
-    view.SetBox(Box::Retry, std::to_string(*o.retry));
+    model.SetBox(Box::Retry, std::to_string(*o.retry));
   }
   if (o.delayMs) {
     app.state.delayMs = std::max(1, *o.delayMs);
-    view.SetBox(Box::DelayMs, std::to_string(app.state.delayMs));
+    model.SetBox(Box::DelayMs, std::to_string(app.state.delayMs));
   }
   if (o.lineMode) app.state.lineMode = *o.lineMode;
   if (o.nameFormat) app.state.fileNameFormat = *o.nameFormat;
-  if (o.nextPage) view.SetOption(Option::NextPage, *o.nextPage);
-  if (o.cleanDubious) view.SetOption(Option::CleanDubious, *o.cleanDubious);
-  if (o.keepDubiousWithMarks) view.SetOption(Option::KeepDubiousWithMarks, *o.keepDubiousWithMarks);
-  if (o.renumber) view.SetOption(Option::Renumber, *o.renumber);
+  if (o.nextPage) model.SetOption(Option::NextPage, *o.nextPage);
+  if (o.cleanDubious) model.SetOption(Option::CleanDubious, *o.cleanDubious);
+  if (o.keepDubiousWithMarks)
+    model.SetOption(Option::KeepDubiousWithMarks, *o.keepDubiousWithMarks);
+  if (o.renumber) model.SetOption(Option::Renumber, *o.renumber);
 }
 
 }  // namespace
@@ -92,16 +77,16 @@ void PrintGbk(std::FILE* stream, const std::string& gbk) {
 }
 
 Session::Session(const CliOptions& options) {
-  m_app = std::make_unique<App>(m_view, ProgramDir(options.home));
+  m_app = std::make_unique<App>(m_model, m_shell, ProgramDir(options.home));
   m_terminal = isatty(STDERR_FILENO) != 0;
   // What the desktop program does at start: rules and settings.
   LoadCleanRules(m_app->rules, m_app->programDir);
   ApplyStartupSettings(*m_app);
-  m_view.SetTitle(WindowTitle());
-  m_view.SetExecuteCaption(CaptionContents());
-  ApplyOverrides(*m_app, m_view, options);
+  m_model.SetTitle(WindowTitle());
+  m_model.SetExecuteCaption(CaptionContents());
+  ApplyOverrides(*m_app, m_model, options);
 
-  m_view.SetMessageHook([](const MessageRecord& m) {
+  m_shell.SetMessageHook([](const MessageRecord& m) {
     std::string text = m.text;
     std::string escaped;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -114,8 +99,8 @@ Session::Session(const CliOptions& options) {
     }
     PrintGbk(stderr, m.title + ": " + escaped + "\n");
   });
-  m_view.SetStatusHook([this](const std::string& status) { OnStatus(status); });
-  m_view.SetPumpHook([this] { OnPump(); });
+  m_model.SetStatusHook([this](const std::string& status) { OnStatus(status); });
+  m_commands = std::make_unique<CommandThread>(*m_app);
 
   g_interrupts = 0;
   struct sigaction action {};
@@ -126,42 +111,47 @@ Session::Session(const CliOptions& options) {
 
 Session::~Session() {
   signal(SIGINT, SIG_DFL);
+  m_commands.reset();
   if (m_barShown) std::fputs("\n", stderr);
 }
 
 bool Session::LibrariesPresent() {
   if (BindDelayLibrary(ExecutableDir())) return true;
-  m_view.ShowMessage(Gbk<"文件丢失，无法继续，请重新下载！">(), Gbk<"警告">(),
-                     MessageIcon::Exclamation);
+  m_shell.ShowMessage(Gbk<"文件丢失，无法继续，请重新下载！">(), Gbk<"警告">(),
+                      MessageIcon::Exclamation);
   return false;
 }
 
-void Session::OnPump() {
-  const int interrupts = g_interrupts.load();
-  if (interrupts >= 1 && !m_cancelSeen) {
-    m_cancelSeen = true;
-    CancelOrReset(*m_app);
+void Session::Run(const std::function<void()>& command) {
+  if (!m_commands->Start(command)) return;
+  while (!m_commands->Wait(kInterruptPoll)) {
+    const int interrupts = g_interrupts.load();
+    if (interrupts >= 1 && !m_cancelSeen) {
+      m_cancelSeen = true;
+      CancelOrReset(*m_app);
+    }
+    if (interrupts >= 2) QueryClose(*m_app);
   }
-  if (interrupts >= 2) QueryClose(*m_app);
 }
 
+// Runs right after each status text is set, on the thread that set it.
 void Session::OnStatus(const std::string& status) {
-  Progress p;
-  if (ParseProgress(status, p)) {
+  std::lock_guard lock(m_printMutex);
+  if (const std::optional<ChapterProgress> p = m_model.Progress()) {
     const long long now = NowMs();
     if (m_terminal) {
       const int width = 30;
-      const int filled = p.total > 0 ? static_cast<int>(p.done * width / p.total) : width;
-      std::fprintf(stderr, "\r[%s%s] %lld/%lld, reading %lld, failed %lld ",
+      const int filled = p->total > 0 ? p->done * width / p->total : width;
+      std::fprintf(stderr, "\r[%s%s] %d/%d, reading %d, failed %d ",
                    std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                   std::string(static_cast<std::size_t>(width - filled), '.').c_str(), p.done,
-                   p.total, p.reading, p.failed);
+                   std::string(static_cast<std::size_t>(width - filled), '.').c_str(), p->done,
+                   p->total, p->reading, p->failed);
       std::fflush(stderr);
       m_barShown = true;
     } else if (now - m_lastLineMs >= 1000) {
       m_lastLineMs = now;
-      std::fprintf(stderr, "%lld/%lld chapters, %lld reading, %lld queued, %lld failed\n", p.done,
-                   p.total, p.reading, p.queued, p.failed);
+      std::fprintf(stderr, "%d/%d chapters, %d reading, %d queued, %d failed\n", p->done, p->total,
+                   p->reading, p->queued, p->failed);
     }
     return;
   }

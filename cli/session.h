@@ -1,15 +1,20 @@
 #pragma once
-// One run of an engine command from the terminal: the headless window, the
-// program's records read from the home folder as the desktop program reads
-// them at start, the command-line overrides, message boxes and progress on
-// standard error, and Ctrl+C mapped to the cancel button and the close box.
+// One run of an engine command from the terminal: the window model without a
+// window, the program's records read from the home folder as the desktop
+// program reads them at start, the command-line overrides, message boxes and
+// progress on standard error, the command on its own thread, and Ctrl+C
+// mapped to the cancel button and the close box.
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app/app.h"
-#include "app/headless_view.h"
+#include "app/shell.h"
+#include "app/window_model.h"
 #include "cli/options.h"
+#include "commands/command_thread.h"
 
 namespace tarnlow::cli {
 
@@ -21,19 +26,25 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   App& app() { return *m_app; }
-  HeadlessView& view() { return m_view; }
+  WindowModel& model() { return m_model; }
 
   // False (after telling the user) when the run-time library is missing.
   bool LibrariesPresent();
+  // Runs `command` on the command thread and waits for it, turning Ctrl+C
+  // into the cancel button (once) and the close box (twice) meanwhile.
+  void Run(const std::function<void()>& command);
   // The window was closing (a second Ctrl+C): the command ended the process.
-  bool Ended() { return m_view.EndProcessCalled(); }
+  bool Ended() const { return m_shell.EndProcessCalled(); }
 
  private:
-  void OnPump();
   void OnStatus(const std::string& status);
 
-  HeadlessView m_view;
+  WindowModel m_model;
+  RecordingShell m_shell;
   std::unique_ptr<App> m_app;
+  std::unique_ptr<CommandThread> m_commands;
+  // Status texts come from the command thread and, for a cancel, the main one.
+  std::mutex m_printMutex;
   bool m_terminal = false;
   bool m_cancelSeen = false;
   bool m_barShown = false;

@@ -1,14 +1,15 @@
 #include "contents/contents_driver.h"
 
+#include <utility>
+
 #include "app/app.h"
-#include "app/delay.h"
+#include "app/retries.h"
 #include "app/run_log.h"
 #include "contents/book_info.h"
 #include "contents/links.h"
 #include "contents/paging.h"
 #include "contents/renumber.h"
 #include "contents/url.h"
-#include "fetch/fetch_page.h"
 #include "text/codepage.h"
 #include "text/text.h"
 
@@ -18,120 +19,130 @@ namespace {
 const std::string& Tip() { return Gbk<"提示">(); }
 
 void LogWithAddress(App& app, const std::string& what) {
-  AddLogEntry(app, what + app.view.GetBox(Box::Address) + "\r\n\r\n");
+  AddLogEntry(app, what + app.model.GetBox(Box::Address) + "\r\n\r\n");
+}
+
+// The user's cancel, honoured: the window goes back to its help text.
+void Cancelled(App& app) {
+  app.state.cancelRequested = false;
+  app.model.SetStatus(IdleHelpText(), false);
+  LogWithAddress(app, Gbk<"已取消！ 链接：">());
+}
+
+void ShowList(WindowModel& model, const std::vector<ChapterEntry>& entries) {
+  std::vector<std::string> titles;
+  titles.reserve(entries.size());
+  for (const ChapterEntry& e : entries) titles.push_back(e.title);
+  model.ListSetAll(std::move(titles));
 }
 
 }  // namespace
 
-void ExtractLinksBetweenMarks(App& app, const std::string& page) {
-  const std::string begin = app.view.GetBox(Box::ListBegin);
-  if (begin.empty()) {
-    ExtractLinks(app, page);
-  } else {
-    ExtractLinks(app, TextBetween(page, begin, app.view.GetBox(Box::ListEnd), 0, false, true));
-  }
+std::vector<ChapterEntry> LinksBetweenMarks(const ContentsRun& run, std::string_view page) {
+  if (run.listBegin.empty()) return ExtractLinks(page, run.address);
+  return ExtractLinks(TextBetween(page, run.listBegin, run.listEnd, 0, false, true), run.address);
 }
 
 bool GetContents(App& app) {
-  View& view = app.view;
+  WindowModel& model = app.model;
   const bool batch = app.state.batchMode;
 
-  const std::string address = view.GetBox(Box::Address);
+  const std::string address = model.GetBox(Box::Address);
   if (!IsSiteRoot(SiteRoot(address))) {
-    view.ShowMessage(Gbk<"请输入网址，以 http 开头的网址！">(), Tip(), MessageIcon::Information);
+    app.shell.ShowMessage(Gbk<"请输入网址，以 http 开头的网址！">(), Tip(),
+                          MessageIcon::Information);
     return false;
   }
   if (!EndsWithSlash(DirectoryPath(address))) {
-    view.ShowMessage(Gbk<"该地址为主域名，不能处理！">(), Tip(), MessageIcon::Information);
+    app.shell.ShowMessage(Gbk<"该地址为主域名，不能处理！">(), Tip(), MessageIcon::Information);
     return false;
   }
-  if (!view.GetBox(Box::ListBegin).empty() && view.GetBox(Box::ListEnd).empty()) {
+  if (!model.GetBox(Box::ListBegin).empty() && model.GetBox(Box::ListEnd).empty()) {
     if (batch) {
-      view.SetBox(Box::ListBegin, "");
+      model.SetBox(Box::ListBegin, "");
       AddLogEntry(app, Gbk<"批处理： 启用自动取目录！\r\n\r\n">());
     } else {
-      view.ShowMessage(Gbk<"请输入目录结束的标记">(), Tip(), MessageIcon::Information);
-      view.FocusBox(Box::ListEnd);
+      app.shell.ShowMessage(Gbk<"请输入目录结束的标记">(), Tip(), MessageIcon::Information);
+      model.FocusBox(Box::ListEnd);
       return false;
     }
   }
+  const ContentsRun run{address, model.GetBox(Box::ListBegin), model.GetBox(Box::ListEnd),
+                        app.state.retryCount + 1, app.state.delayMs};
 
-  view.SetStatus(Gbk<"\r\n 获取源码中，需要一些时间，请耐心等待！">(), true);
+  model.SetStatus(Gbk<"\r\n 获取源码中，需要一些时间，请耐心等待！">(), true);
 
-  const std::string& marker = FetchFailedMarker();
-  std::string page;
-  const int attempts = app.state.retryCount + 1;
-  for (int i = 1; i <= attempts; ++i) {
+  // A cancel is honoured before each attempt; a close also drops the page
+  // under way, as the process ends anyway.
+  RetryOptions retry;
+  retry.attempts = run.attempts;
+  retry.delayMs = run.delayMs;
+  retry.stop = [&app] { return app.state.cancelRequested || app.log.exitRequested; };
+  retry.stopFetch = [&app] { return app.log.exitRequested.load(); };
+  retry.onRetry = [&model](int attempt) {
+    model.SetStatus(
+        Gbk<"\r\n 网页访问失败！ 第 ">() + std::to_string(attempt - 1) + Gbk<" 次重试！">(), true);
+  };
+  FetchResult fetched = FetchWithRetries(address, retry);
+  if (fetched.kind == FetchResult::Kind::Cancelled) {
     if (app.log.exitRequested) {
-      view.EndProcess();
-      return false;
+      app.shell.EndProcess();
+    } else {
+      Cancelled(app);
     }
-    if (app.state.cancelRequested) {
-      app.state.cancelRequested = false;
-      view.SetStatus(IdleHelpText(), false);
-      LogWithAddress(app, Gbk<"已取消！ 链接：">());
-      return false;
-    }
-    view.PumpEvents();
-    page = FetchPage(view.GetBox(Box::Address));
-    if (Find(page, marker) == -1) break;
-    if (i > 1) {
-      view.SetStatus(Gbk<"\r\n 网页访问失败！ 第 ">() + std::to_string(i - 1) + Gbk<" 次重试！">(),
-                     true);
-    }
-    Delay(app.state.delayMs);
+    return false;
   }
-  if (Find(page, marker) != -1) {
+  if (!fetched.HasPage()) {
     if (batch) {
       LogWithAddress(app, Gbk<"批处理：目录访问失败！ 链接：">());
     } else {
-      view.ShowMessage(page, Tip(), MessageIcon::Information);
+      app.shell.ShowMessage(ShownText(fetched), Tip(), MessageIcon::Information);
     }
-    view.SetStatus(IdleHelpText(), false);
+    model.SetStatus(IdleHelpText(), false);
     return false;
   }
+  const std::string page = std::move(fetched.text);
 
-  if (view.GetBox(Box::SaveName).empty()) {
-    view.SetBox(Box::SaveName, DetectBookInfo(page, app.state.fileNameFormat));
+  if (model.GetBox(Box::SaveName).empty()) {
+    model.SetBox(Box::SaveName, DetectBookInfo(page, app.state.fileNameFormat));
   }
-  ExtractLinksBetweenMarks(app, page);
+  std::vector<ChapterEntry>& entries = app.chapters.Entries();
+  for (ChapterEntry& e : LinksBetweenMarks(run, page)) entries.push_back(std::move(e));
 
-  if (view.IsOptionOn(Option::NextPage)) {
-    view.SetStatus(Gbk<"\r\n 请稍后，正在寻找下页目录...">(), true);
-    if (FollowContentsPages(app, page) == PagingEnd::ProcessEnding) return false;
-    view.EnableCancel(true);
+  if (model.IsOptionOn(Option::NextPage)) {
+    model.SetStatus(Gbk<"\r\n 请稍后，正在寻找下页目录...">(), true);
+    if (FollowContentsPages(app, run, page) == PagingEnd::ProcessEnding) return false;
+    model.EnableCancel(true);
   }
 
-  RemoveDuplicateUrls(app);
+  RemoveDuplicateUrls(entries);
 
-  if (view.IsOptionOn(Option::CleanDubious)) {
-    if (view.GetBox(Box::ListBegin).empty() || !view.IsOptionOn(Option::KeepDubiousWithMarks)) {
-      CleanDubiousLinks(app);
+  if (model.IsOptionOn(Option::CleanDubious)) {
+    if (run.listBegin.empty() || !model.IsOptionOn(Option::KeepDubiousWithMarks)) {
+      app.state.dubiousCleaned = true;
+      CleanDubiousLinks(entries, app.settings.Read(keys::Keyword));
     }
   }
 
-  if (!app.chapters.Empty()) {
+  if (!entries.empty()) {
     if (app.state.cancelRequested) {
-      app.state.cancelRequested = false;
-      view.SetStatus(IdleHelpText(), false);
-      LogWithAddress(app, Gbk<"已取消！ 链接：">());
+      Cancelled(app);
       return false;
     }
-    if (view.IsOptionOn(Option::Renumber)) {
-      RenumberTitles(app);
-    } else {
-      view.ListClear();
-      for (const ChapterEntry& e : app.chapters.Entries()) view.ListAdd(e.title);
+    if (model.IsOptionOn(Option::Renumber)) {
+      app.state.numberingFormatted = true;
+      RenumberTitles(entries);
     }
-    view.SetExecuteCaption(CaptionChapters());
-    view.SetStatus(page, false);
+    ShowList(model, entries);
+    model.SetExecuteCaption(CaptionChapters());
+    model.SetStatus(page, false);
     return true;
   }
 
   if (batch) {
     LogWithAddress(app, Gbk<"批处理： 找不到目录！ 链接：">());
   } else {
-    view.ShowMessage(Gbk<"没有找到目录列表，建议重试！！">(), Tip(), MessageIcon::Information);
+    app.shell.ShowMessage(Gbk<"没有找到目录列表，建议重试！！">(), Tip(), MessageIcon::Information);
   }
   return false;
 }

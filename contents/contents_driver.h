@@ -1,6 +1,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/records.h"
 
 namespace tarnlow {
 
@@ -13,8 +17,18 @@ struct App;
 // Only appends to the chapter list.
 bool GetContents(App& app);
 
-// ExtractLinks on the page, or on the part between the contents marks when a
+// What a contents run reads from the window when it starts; the address box
+// and the contents marks stay disabled while it runs.
+struct ContentsRun {
+  std::string address;
+  std::string listBegin;
+  std::string listEnd;
+  int attempts = 1;
+  int delayMs = 0;
+};
+
+// The links of the page, or of the part between the contents marks when a
 // start mark is given.
-void ExtractLinksBetweenMarks(App& app, const std::string& page);
+std::vector<ChapterEntry> LinksBetweenMarks(const ContentsRun& run, std::string_view page);
 
 }  // namespace tarnlow

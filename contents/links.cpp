@@ -5,7 +5,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/app.h"
 #include "contents/clean_title.h"
 #include "contents/url.h"
 #include "text/codepage.h"
@@ -30,6 +29,15 @@ const std::vector<std::string>& UrlStopWords() {
 
 bool IsQuote(char c) { return c == '"' || c == '\''; }
 bool IsSpace(char c) { return c == ' ' || c == '\t'; }
+
+// Whether the "href" at the 1-based `h` stands inside a tag: a "<" before it
+// with no ">" between. ("<" and ">" are never the trail byte of a GBK
+// character.)
+bool InsideTag(std::string_view piece, int h) {
+  const std::size_t at = static_cast<std::size_t>(h - 1);
+  const std::size_t lt = piece.rfind('<', at);
+  return lt != std::string_view::npos && piece.find('>', lt) >= at;
+}
 
 // href=value without quotes: the value runs to the next space, ">" or the
 // end of the piece. Returns false when the href is quoted or has no "=".
@@ -74,8 +82,12 @@ std::string ResolveHref(std::string_view address, std::string_view piece, bool b
   }
   if (h == -1) return {};
 
+  // The unquoted reading is a fallback for anchors such as <a href=2.html>:
+  // an "href" in a script (location.href = ...) is no link.
   std::string v;
-  if (!UnquotedValue(piece, h, v) && !QuotedValue(piece, h, v)) return {};
+  if (!QuotedValue(piece, h, v) && !(InsideTag(piece, h) && UnquotedValue(piece, h, v))) {
+    return {};
+  }
 
   const int hash = FindLast(v, "#");
   if (hash != -1) v = Left(v, hash - 1);
@@ -112,9 +124,8 @@ bool IsFilteredUrl(std::string_view url) {
   return false;
 }
 
-void ExtractLinks(App& app, std::string_view text) {
-  const std::string address = app.view.GetBox(Box::Address);
-  const auto pump = [&app] { app.view.PumpEvents(); };
+std::vector<ChapterEntry> ExtractLinks(std::string_view text, std::string_view address) {
+  std::vector<ChapterEntry> entries;
   for (const std::string& piece : Split(text, "</a>")) {
     std::string url = ResolveHref(address, piece, false, 0);
     if (url.empty()) continue;
@@ -122,14 +133,14 @@ void ExtractLinks(App& app, std::string_view text) {
     const int gt = Find(piece, ">", h);
     const std::string_view raw =
         gt == -1 ? std::string_view(piece) : std::string_view(piece).substr(gt);
-    std::string title = CleanTitle(raw, pump);
+    std::string title = CleanTitle(raw);
     if (IsFilteredTitle(title)) continue;
-    app.chapters.Append({std::move(title), std::move(url), {}});
+    entries.push_back({std::move(title), std::move(url), {}});
   }
+  return entries;
 }
 
-void RemoveDuplicateUrls(App& app) {
-  auto& entries = app.chapters.Entries();
+void RemoveDuplicateUrls(std::vector<ChapterEntry>& entries) {
   if (entries.size() < 2) return;
   // Only the last entry of an address survives; walking backwards, the first
   // sighting is that last one.
@@ -147,11 +158,7 @@ void RemoveDuplicateUrls(App& app) {
   entries = std::move(kept);
 }
 
-void CleanDubiousLinks(App& app) {
-  app.state.dubiousCleaned = true;
-  const std::string keyword = app.settings.Read(keys::Keyword);
-  auto& entries = app.chapters.Entries();
-
+void CleanDubiousLinks(std::vector<ChapterEntry>& entries, std::string_view keyword) {
   std::vector<std::string> entryKeys;
   entryKeys.reserve(entries.size());
   std::unordered_map<std::string, std::size_t> groupOf;

@@ -3,14 +3,15 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "app/records.h"
 
 namespace tarnlow {
 
-struct App;
-
-// Appends the chapter links of `text` (anchors split at "</a>") to the
-// chapter list, resolved against the address box.
-void ExtractLinks(App& app, std::string_view text);
+// The chapter links of `text` (anchors split at "</a>"), resolved against the
+// contents address, in page order.
+std::vector<ChapterEntry> ExtractLinks(std::string_view text, std::string_view address);
 
 // The absolute, accepted address of the href in `piece`, or the empty text.
 // byPosition false: the last "href" of the piece; true: the first "href"
@@ -22,11 +23,11 @@ bool IsFilteredTitle(std::string_view title);
 bool IsFilteredUrl(std::string_view url);
 
 // Keeps only the last entry of every address, in order.
-void RemoveDuplicateUrls(App& app);
+void RemoveDuplicateUrls(std::vector<ChapterEntry>& entries);
 
 // Keeps only the main group of chapters: entries are grouped by folder and
-// extension; the first group whose opening title holds the Keyword setting
-// wins, else the largest group.
-void CleanDubiousLinks(App& app);
+// extension; the first group whose opening title holds `keyword` wins, else
+// the largest group.
+void CleanDubiousLinks(std::vector<ChapterEntry>& entries, std::string_view keyword);
 
 }  // namespace tarnlow

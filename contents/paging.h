@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "contents/contents_driver.h"
+
 namespace tarnlow {
 
 struct App;
@@ -12,7 +14,8 @@ enum class PagingEnd {
 };
 
 // Follows the "下一页" links from the first contents page, adding the links
-// of every further page. A page already read ends the paging.
-PagingEnd FollowContentsPages(App& app, const std::string& firstPage);
+// of every further page to the chapter list. A page already read ends the
+// paging.
+PagingEnd FollowContentsPages(App& app, const ContentsRun& run, const std::string& firstPage);
 
 }  // namespace tarnlow

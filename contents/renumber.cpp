@@ -2,21 +2,18 @@
 
 #include <string>
 
-#include "app/app.h"
 #include "text/codepage.h"
 #include "text/regex.h"
 #include "text/text.h"
 
 namespace tarnlow {
 
-void RenumberTitles(App& app) {
-  app.state.numberingFormatted = true;
+void RenumberTitles(std::vector<ChapterEntry>& entries) {
   Regex chapterWord;  // 第…章, shortest, with an optional 、
   Regex digits;       // a leading number, with an optional 、
   chapterWord.Compile(Gbk<"第.*?章、?">());
   digits.Compile(Gbk<"\\d+、?">());
 
-  auto& entries = app.chapters.Entries();
   for (std::size_t i = 0; i < entries.size(); ++i) {
     std::string& title = entries[i].title;
     const std::string prefix = Gbk<"第">() + std::to_string(i + 1) + Gbk<"章 ">();
@@ -29,9 +26,6 @@ void RenumberTitles(App& app) {
     }
     title = prefix + title;
   }
-
-  app.view.ListClear();
-  for (const ChapterEntry& e : entries) app.view.ListAdd(e.title);
 }
 
 }  // namespace tarnlow

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fetch/content_decoding.h"
@@ -126,9 +127,33 @@ bool PlausiblyUtf8(std::string_view text) {
 
 const std::string& FetchFailedMarker() { return Gbk<" 网页获取失败！错误代码：">(); }
 
-std::string FetchPage(std::string_view url) {
-  const HttpResult answer = HttpRequest(url, "", "", kRequestHeaders, "", true, kPragmaNoCache);
-  return ProcessResponse(answer.body, answer.responseHeaders);
+FetchResult FetchPage(std::string_view url, const std::function<bool()>& stop) {
+  const HttpResult answer =
+      HttpRequest(url, "", "", kRequestHeaders, "", true, kPragmaNoCache, stop);
+  if (answer.stopped) {
+    FetchResult cancelled;
+    cancelled.kind = FetchResult::Kind::Cancelled;
+    cancelled.curlCode = answer.curlCode;
+    return cancelled;
+  }
+  FetchResult result = ProcessResponse(answer.body, answer.responseHeaders);
+  result.curlCode = answer.curlCode;
+  if (result.kind == FetchResult::Kind::Page && answer.capped) result.kind = FetchResult::Kind::Cut;
+  return result;
+}
+
+std::string ShownText(const FetchResult& result) {
+  switch (result.kind) {
+    case FetchResult::Kind::Page:
+    case FetchResult::Kind::Cut:
+      return result.text;
+    case FetchResult::Kind::HttpStatus:
+      return FetchFailedMarker() + "\r\n\r\n" + result.statusLine;
+    case FetchResult::Kind::NoAnswer:
+    case FetchResult::Kind::Cancelled:
+      break;
+  }
+  return FetchFailedMarker() + "\r\n\r\n" + Gbk<" 网络异常">();
 }
 
 std::string DecodeEntities(std::string_view text) {
@@ -145,11 +170,14 @@ std::string DecodeEntities(std::string_view text) {
   return result;
 }
 
-std::string ProcessResponse(std::string_view body, std::string_view responseHeaders) {
-  if (responseHeaders.empty()) return FetchFailedMarker() + "\r\n\r\n" + Gbk<" 网络异常">();
+FetchResult ProcessResponse(std::string_view body, std::string_view responseHeaders) {
+  FetchResult result;
+  if (responseHeaders.empty()) return result;
   const std::string_view statusLine = responseHeaders.substr(0, responseHeaders.find("\r\n"));
+  result.statusLine = std::string(statusLine);
   if (statusLine.find("200") == std::string_view::npos) {
-    return FetchFailedMarker() + "\r\n\r\n" + std::string(statusLine);
+    result.kind = FetchResult::Kind::HttpStatus;
+    return result;
   }
 
   std::string text = DecodeContent(body, HeaderValue(responseHeaders, "Content-Encoding"));
@@ -165,7 +193,9 @@ std::string ProcessResponse(std::string_view body, std::string_view responseHead
     text = Utf8ToAnsi(text);
     ReplaceAllBytes(text, "??", " ");
   }
-  return text;
+  result.kind = FetchResult::Kind::Page;
+  result.text = std::move(text);
+  return result;
 }
 
 }  // namespace tarnlow

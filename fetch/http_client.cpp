@@ -1,12 +1,10 @@
 #include "fetch/http_client.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <memory>
+#include <chrono>
+#include <functional>
 #include <mutex>
-#include <system_error>
-#include <thread>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -24,7 +22,6 @@ namespace {
 // one or two hosts, so a few live connections per handle are plenty.
 constexpr long kMaxConnectsPerHandle = 8;
 constexpr std::size_t kMaxPooledHandles = 16;
-constexpr auto kPumpInterval = std::chrono::milliseconds(10);
 // A server that sends a byte now and then never trips the no-progress check,
 // so the whole transfer has a deadline too: connecting, then this many
 // no-progress periods. Without it such a page holds its chapter, and a cancel
@@ -49,8 +46,8 @@ void UnlockShare(CURL*, curl_lock_data data, void* user) {
   static_cast<CurlGlobals*>(user)->locks[data].unlock();
 }
 
-// Never destroyed: request threads abandoned by a pumping caller may still be
-// running when static destructors would run.
+// Never destroyed: a worker thread may still be in a request when static
+// destructors would run.
 CurlGlobals& Globals() {
   static CurlGlobals* globals = [] {
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -101,8 +98,6 @@ struct Settings {
   std::mutex mutex;
   HttpTimeouts timeouts;
   std::string caFile;
-  std::function<void()> pump;
-  std::thread::id pumpOwner;
 };
 
 Settings& GlobalSettings() {
@@ -110,13 +105,7 @@ Settings& GlobalSettings() {
   return *settings;
 }
 
-std::atomic<int> g_requestThreads{0};
-
-// Raised by AbortRequestsInFlight: transfers begun before it end at once.
-std::atomic<unsigned> g_abortGeneration{0};
-
-// One request's inputs and what came back. Shared between a pumping caller
-// and its request thread, so either may be the last to let go.
+// One request's inputs and what came back.
 struct Transfer {
   std::string url;
   std::string method;  // upper case; empty: GET
@@ -125,24 +114,25 @@ struct Transfer {
   std::string requestBody;
   HttpTimeouts timeouts;
   std::string caFile;
+  const std::function<bool()>* stop = nullptr;
 
   std::string headers;  // of the answer being received
   bool headersComplete = false;
   std::string body;
   bool capped = false;
+  bool stopped = false;
   CURLcode code = CURLE_OK;
   CURL* handle = nullptr;
   curl_off_t lastDownloaded = 0;
   curl_off_t lastUploaded = 0;
   std::chrono::steady_clock::time_point lastMoved;
-
-  std::atomic<bool> abandoned{false};
-  unsigned generation = g_abortGeneration.load();
-  std::atomic<unsigned long> activity{0};
-  std::mutex doneMutex;
-  std::condition_variable doneSignal;
-  bool done = false;
 };
+
+bool StopAsked(Transfer& t) {
+  if (t.stop == nullptr || !*t.stop || !(*t.stop)()) return false;
+  t.stopped = true;
+  return true;
+}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -193,16 +183,13 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   }
   t.headers.append(line);
   if (line == "\r\n" || line == "\n") t.headersComplete = true;
-  t.activity.fetch_add(1, std::memory_order_relaxed);
   return size * count;
 }
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   const size_t bytes = size * count;
-  if (t.abandoned.load(std::memory_order_relaxed) || g_abortGeneration.load() != t.generation) {
-    return 0;
-  }
+  if (StopAsked(t)) return 0;
   const size_t room = kMaxBodyBytes - t.body.size();
   if (bytes > room) {
     t.body.append(data, room);
@@ -210,23 +197,20 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return 0;  // ends the transfer; what came so far is kept
   }
   t.body.append(data, bytes);
-  t.activity.fetch_add(1, std::memory_order_relaxed);
   return bytes;
 }
 
 // Ends a transfer that moved no byte for the no-progress time once the
 // connection is up. libcurl's own low-speed check averages over several
-// seconds, so after a burst it notices a stall late; this one is exact.
+// seconds, so after a burst it notices a stall late; this one is exact. The
+// caller's stop predicate is asked here too.
 int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
   auto& t = *static_cast<Transfer*>(user);
-  if (t.abandoned.load(std::memory_order_relaxed) || g_abortGeneration.load() != t.generation) {
-    return 1;
-  }
+  if (StopAsked(t)) return 1;
   const auto now = std::chrono::steady_clock::now();
   curl_off_t connected = 0;
   curl_easy_getinfo(t.handle, CURLINFO_PRETRANSFER_TIME_T, &connected);
   if (downloaded != t.lastDownloaded || uploaded != t.lastUploaded || connected == 0) {
-    if (uploaded != t.lastUploaded) t.activity.fetch_add(1, std::memory_order_relaxed);
     t.lastDownloaded = downloaded;
     t.lastUploaded = uploaded;
     t.lastMoved = now;
@@ -342,69 +326,22 @@ HttpResult ResultOf(Transfer& t) {
   // answer.
   const bool unfollowedRedirect =
       t.code == CURLE_TOO_MANY_REDIRECTS || t.code == CURLE_UNSUPPORTED_PROTOCOL;
-  const bool answered = t.headersComplete && (t.code == CURLE_OK || unfollowedRedirect ||
-                                              (t.code == CURLE_WRITE_ERROR && t.capped));
+  const bool answered =
+      !t.stopped && t.headersComplete &&
+      (t.code == CURLE_OK || unfollowedRedirect || (t.code == CURLE_WRITE_ERROR && t.capped));
   HttpResult result;
+  result.curlCode = static_cast<int>(t.code);
+  result.stopped = t.stopped;
   if (!answered) return result;
   result.body = std::move(t.body);
   result.responseHeaders = std::move(t.headers);
   result.cookies = CookiesOf(result.responseHeaders);
+  result.capped = t.capped;
   return result;
-}
-
-std::function<void()> PumpOfThisThread() {
-  Settings& s = GlobalSettings();
-  std::lock_guard lock(s.mutex);
-  if (s.pump && s.pumpOwner == std::this_thread::get_id()) return s.pump;
-  return {};
 }
 
 bool IsHttpUrl(std::string_view url) {
   return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
-}
-
-HttpResult PerformWhilePumping(const std::shared_ptr<Transfer>& t,
-                               const std::function<void()>& pump) {
-  g_requestThreads.fetch_add(1);
-  try {
-    std::thread([t] {
-      Perform(*t);
-      {
-        std::lock_guard lock(t->doneMutex);
-        t->done = true;
-      }
-      t->doneSignal.notify_all();
-      g_requestThreads.fetch_sub(1);
-    }).detach();
-  } catch (const std::system_error&) {
-    g_requestThreads.fetch_sub(1);
-    Perform(*t);
-    return ResultOf(*t);
-  }
-
-  const auto wait = t->timeouts.overallWait;
-  auto deadline = std::chrono::steady_clock::now() + wait;
-  unsigned long seen = t->activity.load();
-  for (;;) {
-    {
-      std::unique_lock lock(t->doneMutex);
-      if (t->doneSignal.wait_for(lock, kPumpInterval, [&] { return t->done; })) {
-        return ResultOf(*t);
-      }
-    }
-    pump();
-    const auto now = std::chrono::steady_clock::now();
-    if (const unsigned long activity = t->activity.load(); activity != seen) {
-      seen = activity;
-      deadline = now + wait;
-    }
-    if (now >= deadline) {
-      // The thread keeps its own reference; its progress callback sees the
-      // flag and stops the transfer, and its result is never read.
-      t->abandoned = true;
-      return {};
-    }
-  }
 }
 
 }  // namespace
@@ -437,38 +374,31 @@ std::string BuildRequestHeaderText(std::string_view headers, std::string_view ur
 // certificate date rules are always on.
 HttpResult HttpRequest(std::string_view url, std::string_view method, std::string_view proxy,
                        std::string_view headers, std::string_view body, bool acceptCompressed,
-                       unsigned /*flags*/) {
+                       unsigned /*flags*/, const std::function<bool()>& stop) {
   while (!url.empty() && (url.front() == ' ' || (url.front() >= '\t' && url.front() <= '\r'))) {
     url.remove_prefix(1);
   }
-  if (!IsHttpUrl(url)) return {};
+  if (!IsHttpUrl(url)) {
+    HttpResult refused;
+    refused.curlCode = CURLE_UNSUPPORTED_PROTOCOL;
+    return refused;
+  }
 
-  auto t = std::make_shared<Transfer>();
-  t->url = std::string(url);
-  t->method = AsciiUpper(method);
-  t->proxy = std::string(proxy);
-  t->headerLines =
-      UniqueHeaderLines(BuildRequestHeaderText(headers, url, method, acceptCompressed));
-  if (t->method == "POST") t->requestBody = std::string(body);
+  Transfer t;
+  t.url = std::string(url);
+  t.method = AsciiUpper(method);
+  t.proxy = std::string(proxy);
+  t.headerLines = UniqueHeaderLines(BuildRequestHeaderText(headers, url, method, acceptCompressed));
+  if (t.method == "POST") t.requestBody = std::string(body);
+  t.stop = &stop;
   {
     Settings& s = GlobalSettings();
     std::lock_guard lock(s.mutex);
-    t->timeouts = s.timeouts;
-    t->caFile = s.caFile;
+    t.timeouts = s.timeouts;
+    t.caFile = s.caFile;
   }
-
-  if (const std::function<void()> pump = PumpOfThisThread()) return PerformWhilePumping(t, pump);
-  Perform(*t);
-  return ResultOf(*t);
-}
-
-void AbortRequestsInFlight() { g_abortGeneration.fetch_add(1); }
-
-void SetRequestPumpHook(std::function<void()> pump) {
-  Settings& s = GlobalSettings();
-  std::lock_guard lock(s.mutex);
-  s.pumpOwner = pump ? std::this_thread::get_id() : std::thread::id();
-  s.pump = std::move(pump);
+  Perform(t);
+  return ResultOf(t);
 }
 
 HttpTimeouts CurrentTimeouts() {
@@ -488,8 +418,6 @@ void SetCaFileForTest(std::string path) {
   std::lock_guard lock(s.mutex);
   s.caFile = std::move(path);
 }
-
-int RequestThreadsRunning() { return g_requestThreads.load(); }
 
 std::vector<std::string_view> HeaderValues(std::string_view headers, std::string_view name) {
   std::vector<std::string_view> values;

@@ -9,10 +9,13 @@
 
 namespace tarnlow {
 
-struct HttpResult {
+struct [[nodiscard]] HttpResult {
   std::string body;             // as received (not decoded), at most 64 MiB
   std::string responseHeaders;  // status line first, CR LF separated; empty: no answer
   std::string cookies;          // Set-Cookie values joined by CR LF
+  int curlCode = 0;             // the transport's result code (0: it ended normally)
+  bool capped = false;          // the body was cut at the 64 MiB cap
+  bool stopped = false;         // the caller's stop predicate ended the transfer
 };
 
 // url, method (empty: GET), proxy (empty: the environment's proxy settings),
@@ -21,10 +24,13 @@ struct HttpResult {
 // redirects; a redirect not followed (past 20, or off http and https) is the
 // final answer. A transfer that fails after the headers came (reset, stall)
 // counts as no answer, so the caller retries instead of taking a truncated
-// page; only a body cut at the 64 MiB cap keeps its headers.
+// page; only a body cut at the 64 MiB cap keeps its headers. `stop`, when
+// given, is asked while the transfer runs (at least about once a second, and
+// whenever data moves); once it says so, the transfer ends with no answer and
+// `stopped` set.
 HttpResult HttpRequest(std::string_view url, std::string_view method, std::string_view proxy,
                        std::string_view headers, std::string_view body, bool acceptCompressed,
-                       unsigned flags);
+                       unsigned flags, const std::function<bool()>& stop = {});
 
 // The header text a request carries: the caller's block, a CR LF if it lacks
 // one, then each default line whose exact name does not occur in the text so
@@ -40,35 +46,18 @@ std::vector<std::string_view> HeaderValues(std::string_view headers, std::string
 // with the gzip magic.
 std::string GunzipOrPass(std::string_view bytes);
 
-// Ends every request under way now (on any thread) as if no answer came; the
-// requests made after it run normally. A cancelled chapter run uses it so that
-// a stalled server does not keep the user waiting for its time-out.
-void AbortRequestsInFlight();
-
 // Opens an address in the default browser.
 bool OpenInBrowser(std::string_view url);
 
-// The thread that owns the window installs its pump here: requests made on
-// that thread run on a thread of their own while it pumps. Headless programs
-// install nothing and requests run inline. An empty function removes the hook.
-void SetRequestPumpHook(std::function<void()> pump);
-
 // Time-outs of every request. Tests shorten them through SetTimeoutsForTest.
-// The pump cannot tell whether it dispatched anything, so a pumping caller's
-// wait restarts whenever the transfer makes progress instead.
 struct HttpTimeouts {
   std::chrono::milliseconds connect{90000};
-  std::chrono::milliseconds noProgress{90000};   // send/receive without progress
-  std::chrono::milliseconds overallWait{90000};  // pumping caller's wait without events
+  std::chrono::milliseconds noProgress{90000};  // send/receive without progress
 };
 HttpTimeouts CurrentTimeouts();
 void SetTimeoutsForTest(const HttpTimeouts& timeouts);
 
 // Trust this CA bundle instead of the system's (empty: the system's again).
 void SetCaFileForTest(std::string path);
-
-// Request threads of pumping callers that have not finished yet, including
-// those whose caller gave up waiting.
-int RequestThreadsRunning();
 
 }  // namespace tarnlow

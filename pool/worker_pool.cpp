@@ -13,8 +13,6 @@ using detail::AutoResetEvent;
 using std::chrono::milliseconds;
 
 constexpr int kMaxFailuresInARow = 5;
-constexpr int kStopPumpInterval = 100;
-constexpr milliseconds kExitPollInterval{20};
 
 // Floor for the stack a worker really gets. glibc refuses less than
 // PTHREAD_STACK_MIN, and the sanitizer runtimes (like any routine that builds
@@ -30,8 +28,6 @@ std::size_t WorkerStackSize(int stackSize) {
   return static_cast<std::size_t>(stackSize) / 4096 * 4096;
 }
 
-WorkerPool::WorkerPool(std::function<void()> pump) : m_pump(std::move(pump)) {}
-
 WorkerPool::~WorkerPool() {
   Close(2);
   // Workers still running an item, or still to leave after a timed-out
@@ -39,7 +35,7 @@ WorkerPool::~WorkerPool() {
   JoinThreads();
 }
 
-bool WorkerPool::Create(int threadCount, bool noPump, int stackSize) {
+bool WorkerPool::Create(int threadCount, int stackSize) {
   int previous = kClosed;
   if (!m_state.compare_exchange_strong(previous, kStarting)) return false;
 
@@ -72,14 +68,13 @@ bool WorkerPool::Create(int threadCount, bool noPump, int stackSize) {
     } else if (++failuresInARow == kMaxFailuresInARow) {
       break;
     }
-    if (attempt < wanted) Pump(noPump);
   }
 
   if (m_created > 0) {
     const milliseconds timeout(m_created * 2 + 1000);
-    while (m_event.Wait(timeout) == AutoResetEvent::WaitResult::kSignalled &&
-           m_threadCount.load() < m_created) {
-      Pump(noPump);
+    // Each worker signals as it checks in; a wait that times out ends it.
+    while (m_threadCount.load() < m_created &&
+           m_event.Wait(timeout) == AutoResetEvent::WaitResult::kSignalled) {
     }
   }
   m_signal.store(false);
@@ -110,7 +105,7 @@ bool WorkerPool::Submit(WorkRoutine routine, int arg1, int arg2) {
   return true;
 }
 
-bool WorkerPool::Close(int mode, int timeoutMs, bool noPump) {
+bool WorkerPool::Close(int mode, int timeoutMs) {
   int previous = kRunning;
   if (!m_state.compare_exchange_strong(previous, kClosing)) return previous == kClosed;
   if (mode < 0 || mode > 3) mode = 0;
@@ -126,25 +121,18 @@ bool WorkerPool::Close(int mode, int timeoutMs, bool noPump) {
   // worker that starts late still needs one to leave. Packets left over when
   // the last worker drops the queue go with it.
   const int stops = m_created;
-  for (int i = 1; i <= stops; ++i) {
-    m_queue.Post({{}, -1, -1, true});
-    if (i % kStopPumpInterval == 0) Pump(noPump);
-  }
+  for (int i = 1; i <= stops; ++i) m_queue.Post({{}, -1, -1, true});
   if (!waits) return true;
 
-  const auto start = std::chrono::steady_clock::now();
+  const auto deadline = std::chrono::steady_clock::now() + milliseconds(timeoutMs);
   while (m_state.load() == kClosing) {
-    AutoResetEvent::WaitResult result;
-    if (noPump) {
-      result = m_event.Wait(timeoutMs > 0 ? std::optional(milliseconds(timeoutMs)) : std::nullopt);
-      if (result == AutoResetEvent::WaitResult::kTimedOut) return false;
-    } else {
-      if (timeoutMs > 0 && std::chrono::steady_clock::now() - start > milliseconds(timeoutMs)) {
-        return false;
-      }
-      result = m_event.Wait(kExitPollInterval);
-      Pump(false);
+    std::optional<milliseconds> wait;
+    if (timeoutMs > 0) {
+      wait = std::chrono::ceil<milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (wait->count() <= 0) return false;
     }
+    const AutoResetEvent::WaitResult result = m_event.Wait(wait);
+    if (result == AutoResetEvent::WaitResult::kTimedOut) return false;
     // The last worker closes the event just before it marks the pool Closed.
     if (result == AutoResetEvent::WaitResult::kFailed) std::this_thread::yield();
   }
@@ -198,10 +186,6 @@ void WorkerPool::WorkerLoop() {
   m_queuedCount.store(0);
   // Last: a waiting Close returns on it, and Create may start over.
   m_state.store(kClosed);
-}
-
-void WorkerPool::Pump(bool noPump) {
-  if (!noPump && m_pump) m_pump();
 }
 
 void WorkerPool::JoinThreads() {

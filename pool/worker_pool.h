@@ -1,8 +1,8 @@
 #pragma once
 // WorkerPool runs work items (a routine and two integers) on a fixed set of
-// worker threads. The owning thread creates, submits, polls and closes; every
-// blocking step it takes can pump the owner's pending events so that a user
-// interface stays alive. The counters are atomics so that polling is cheap.
+// worker threads. The owning thread (a command thread, never a window's)
+// creates, submits, polls and closes. The counters are atomics so that
+// polling is cheap.
 
 #include <pthread.h>
 
@@ -33,20 +33,16 @@ class WorkerPool {
   static constexpr int kStarting = 2;
   static constexpr int kClosing = 3;
 
-  // `pump` processes the owner's pending events; it may be empty. It is only
-  // ever called on the thread that calls Create and Close.
-  explicit WorkerPool(std::function<void()> pump = {});
+  WorkerPool() = default;
   // Closes in mode 2, then waits until every worker thread has ended: running
-  // items finish, queued ones are dropped. The wait does not pump, so an item
-  // still waiting on the owner's thread (a hand-over to the window) would
-  // never end: owners whose items do that call Close(0) first, which pumps.
+  // items finish, queued ones are dropped.
   virtual ~WorkerPool();
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;
 
   // Starts `threadCount` workers (3 when below 1). False when the pool is not
-  // Closed or when no worker could be started. Pumps unless `noPump`.
-  bool Create(int threadCount, bool noPump = false, int stackSize = 0);
+  // Closed or when no worker could be started.
+  bool Create(int threadCount, int stackSize = 0);
   // Queues one item; false unless Running or when `routine` is empty. Items
   // start in the order of submission.
   bool Submit(WorkRoutine routine, int arg1 = 0, int arg2 = 0);
@@ -55,7 +51,7 @@ class WorkerPool {
   // pool was Closed already; false when it is Starting or Closing, or when a
   // wait with `timeoutMs` > 0 times out (the pool then stays Closing until its
   // last worker leaves). Must not be called from inside a work item.
-  bool Close(int mode = 0, int timeoutMs = 0, bool noPump = false);
+  bool Close(int mode = 0, int timeoutMs = 0);
 
   int IdleThreadCount() const { return m_threadCount.load() - m_busyCount.load(); }
   int BusyCount() const { return m_busyCount.load(); }
@@ -74,10 +70,8 @@ class WorkerPool {
  private:
   static void* ThreadMain(void* pool);
   void WorkerLoop();
-  void Pump(bool noPump);
   void JoinThreads();
 
-  std::function<void()> m_pump;
   detail::WorkQueue m_queue;
   detail::AutoResetEvent m_event;
   // Threads started and not joined yet; touched by the owner thread only.

@@ -7,7 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "app/headless_view.h"
+#include "app/shell.h"
+#include "app/window_model.h"
 #include "tests/support/support.h"
 
 namespace tarnlow {
@@ -64,8 +65,9 @@ TEST(RunLog, UiFontStartsAsSongTypeface) {
 
 TEST(RunLogFile, LoadStopsAtZeroByteAndMissingFileEmptiesTheLog) {
   TempDir dir;
-  HeadlessView view;
-  App app(view, dir.Path());
+  WindowModel model{Recording::On};
+  RecordingShell shell;
+  App app(model, shell, dir.Path());
   app.log.SetText("stale");
   LoadLogFile(app);
   EXPECT_EQ(app.log.Text(), "");
@@ -77,8 +79,9 @@ TEST(RunLogFile, LoadStopsAtZeroByteAndMissingFileEmptiesTheLog) {
 
 TEST(RunLogFile, SaveReplacesTheFileWithTheLogBytes) {
   TempDir dir;
-  HeadlessView view;
-  App app(view, dir.Path());
+  WindowModel model{Recording::On};
+  RecordingShell shell;
+  App app(model, shell, dir.Path());
   dir.Write("log.log", std::string(100, 'x'));
   AddLogEntry(app, Gbk("保存成功\r\n\r\n"));
   SaveLogFile(app);
@@ -90,7 +93,7 @@ TEST(RunLogFile, SaveReplacesTheFileWithTheLogBytes) {
   EXPECT_EQ(dir.Read("log.log"), "");
 
   // A folder that cannot take the file: nothing happens, nothing throws.
-  App lost(view, dir.Path() / "missing");
+  App lost(model, shell, dir.Path() / "missing");
   lost.log.SetText("x");
   SaveLogFile(lost);
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing"));

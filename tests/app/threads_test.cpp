@@ -1,16 +1,17 @@
-// Run records, view and rule list under several threads at once; built and
-// run under ThreadSanitizer too.
+// Run records, window model and rule list under several threads at once;
+// built and run under ThreadSanitizer too.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/headless_view.h"
 #include "app/records.h"
+#include "app/window_model.h"
 #include "chapters/clean_rules.h"
 #include "tests/support/support.h"
 #include "text/text.h"
@@ -62,37 +63,46 @@ TEST(RunLogThreads, NoEntryIsLostAndEachThreadKeepsItsOrder) {
   for (const auto& [thread, number] : lastSeen) EXPECT_EQ(number, 0) << thread;
 }
 
-TEST(HeadlessViewThreads, WorkersAndTheCommandThreadShareTheView) {
-  HeadlessView view;
+TEST(WindowModelThreads, WorkersTheCommandThreadAndTheWindowShareTheModel) {
+  WindowModel model{Recording::On};
   constexpr int kItems = 64;
-  for (int i = 0; i < kItems; ++i) view.ListAdd("item");
+  for (int i = 0; i < kItems; ++i) model.ListAdd("item");
   std::atomic<int> hookCalls{0};
-  view.SetStatusHook([&](const std::string&) { hookCalls.fetch_add(1); });
-  view.SetBox(Box::SaveName, "book");
+  model.SetStatusHook([&](const std::string&) { hookCalls.fetch_add(1); });
+  model.SetBox(Box::SaveName, "book");
+  // The window reads what each delivery names, while the others write.
+  std::atomic<int> deliveries{0};
+  model.Subscribe([&](const ChangeSet& changes) {
+    deliveries.fetch_add(1);
+    for (int i : changes.items) (void)model.ListItemAt(i);
+    if (changes.Has(Change::Status)) (void)model.Status();
+  });
 
   std::vector<std::thread> workers;
   for (int w = 0; w < 4; ++w) {
-    workers.emplace_back([&view, w] {
+    workers.emplace_back([&model, w] {
       for (int i = w; i < kItems; i += 4) {
-        EXPECT_EQ(view.GetBox(Box::SaveName), "book");
-        view.ListSetItemText(i, "done " + std::to_string(i));
-        view.ListSelect(i, true);
-        view.ListSetTopItem(i);
-        view.SetAddressLabel(view.ListItemText(i));
+        EXPECT_EQ(model.GetBox(Box::SaveName), "book");
+        model.ListSetItemText(i, "done " + std::to_string(i));
+        model.ListSelect(i, true);
+        model.ListSetTopItem(i);
+        model.SetAddressLabel(model.ListItemText(i));
       }
     });
   }
   for (int i = 0; i < 200; ++i) {
-    view.SetStatus("progress " + std::to_string(i), false);
-    view.PumpEvents();
-    (void)view.ListFirstSelected();
+    model.SetStatus("progress " + std::to_string(i), false);
+    (void)model.ListFirstSelected();
   }
   for (std::thread& worker : workers) worker.join();
+  ASSERT_TRUE(model.WaitForDeliveries(std::chrono::seconds(10)));
+  model.Subscribe({});
 
+  EXPECT_GE(deliveries.load(), 1);
   EXPECT_EQ(hookCalls.load(), 200);
-  EXPECT_EQ(view.StatusHistory().size(), 200u);
-  EXPECT_EQ(view.SelectedItems().size(), static_cast<std::size_t>(kItems));
-  const std::vector<std::string> items = view.ListItems();
+  EXPECT_EQ(model.StatusHistory().size(), 200u);
+  EXPECT_EQ(model.SelectedItems().size(), static_cast<std::size_t>(kItems));
+  const std::vector<std::string> items = model.ListItems();
   for (int i = 0; i < kItems; ++i) EXPECT_EQ(items[i], "done " + std::to_string(i));
 }
 

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "app/app.h"
-#include "app/headless_view.h"
 #include "app/run_log.h"
 #include "chapters/download_job.h"
 #include "tests/support/support.h"
@@ -47,9 +46,9 @@ class DownloadJobTest : public ::testing::Test {
     app.state.retryCount = 0;
     app.state.threadCount = 3;
     app.state.busy = true;
-    view.SetBox(Box::Address, server.Url("/book/"));
-    view.SetBox(Box::SaveName, Gbk("测试书"));
-    view.SetExecuteCaption(CaptionChapters());
+    model.SetBox(Box::Address, server.Url("/book/"));
+    model.SetBox(Box::SaveName, Gbk("测试书"));
+    model.SetExecuteCaption(CaptionChapters());
     server.Get(R"(/book/(\d+)\.html)", [](const httplib::Request& req, httplib::Response& res) {
       res.set_content(ChapterPage(std::stoi(req.matches[1])), "text/html");
     });
@@ -58,7 +57,7 @@ class DownloadJobTest : public ::testing::Test {
     for (int n = 1; n <= count; ++n) {
       const std::string title = Gbk("第") + std::to_string(n) + Gbk("章");
       app.chapters.Append({title, server.Url("/book/" + std::to_string(n) + ".html"), {}});
-      view.ListAdd(title);
+      model.ListAdd(title);
     }
   }
   std::string Book() { return test::ReadFile(folder / "测试书.txt").value_or("<none>"); }
@@ -66,8 +65,9 @@ class DownloadJobTest : public ::testing::Test {
   test::TempDir dir;
   fs::path folder;
   test::TestServer server;
-  HeadlessView view;
-  App app{view, dir.Path()};
+  WindowModel model{Recording::On};
+  RecordingShell shell;
+  App app{model, shell, dir.Path()};
 };
 
 class ThreadCounts : public DownloadJobTest, public ::testing::WithParamInterface<int> {};
@@ -95,7 +95,7 @@ TEST_P(ThreadCounts, WholeBookInListOrderWithAFailedChapterEmpty) {
   for (int n = 1; n <= 32; ++n) {
     EXPECT_EQ(server.RequestCount("/book/" + std::to_string(n) + ".html"), 1) << n;
   }
-  const auto items = view.ListItems();
+  const auto items = model.ListItems();
   EXPECT_EQ(GbkToUtf8(items[6]), "正在读取：第7章");
   EXPECT_EQ(GbkToUtf8(items[0]), "完成：第1章");
   EXPECT_EQ(GbkToUtf8(items[31]), "完成：第32章");
@@ -126,8 +126,8 @@ TEST_F(DownloadJobTest, ChapterThatAlwaysFailsShowsItsLastRetry) {
   AddChapters(1);
   // The list is reset after a successful save, so look at the item before.
   std::string lastLabel;
-  view.SetStatusHook([&](const std::string& status) {
-    if (status == Gbk("\r\n 正在保存，请稍后...")) lastLabel = GbkToUtf8(view.ListItemText(0));
+  model.SetStatusHook([&](const std::string& status) {
+    if (status == Gbk("\r\n 正在保存，请稍后...")) lastLabel = GbkToUtf8(model.ListItemText(0));
   });
   ASSERT_TRUE(DownloadChapters(app, 0));
   EXPECT_EQ(server.RequestCount("/book/1.html"), 3);
@@ -144,8 +144,8 @@ TEST_F(DownloadJobTest, FilledTextsAreNotFetchedAgain) {
 }
 
 TEST_F(DownloadJobTest, TextMarksChooseTheExtraction) {
-  view.SetBox(Box::TextBegin, "<div id=\"content\">");
-  view.SetBox(Box::TextEnd, Gbk("第三行"));
+  model.SetBox(Box::TextBegin, "<div id=\"content\">");
+  model.SetBox(Box::TextEnd, Gbk("第三行"));
   AddChapters(2);
   ASSERT_TRUE(DownloadChapters(app, 0));
   EXPECT_EQ(Book(), Gbk("第1章\r\n第1章的第一行\r\n第二行\r\n\r\n\r\n第2章\r\n第2章的第一行\r\n第二"
@@ -166,8 +166,8 @@ TEST_F(DownloadJobTest, CancelStopsTheRunAndResetsTheWindow) {
   EXPECT_FALSE(app.state.cancelRequested);
   EXPECT_FALSE(app.state.busy);
   EXPECT_TRUE(app.chapters.Empty());
-  EXPECT_TRUE(view.ListItems().empty());
-  EXPECT_EQ(view.ExecuteCaption(), CaptionContents());
+  EXPECT_TRUE(model.ListItems().empty());
+  EXPECT_EQ(model.ExecuteCaption(), CaptionContents());
   EXPECT_FALSE(fs::exists(folder / "测试书.txt"));
   EXPECT_NE(
       GbkToUtf8(app.log.Text()).find("】已取消！文件《测试书》，链接：" + server.Url("/book/")),
@@ -179,8 +179,8 @@ TEST_F(DownloadJobTest, CancelDoesNotWaitForAServerThatNeverAnswers) {
   AddChapters(3);
   app.chapters[1].url = silent.Url("/book/2.html");
   // Pressed once the silent chapter is being waited for (the time-outs are
-  // the real ones, 90 s).
-  view.SetPumpHook([&] {
+  // the real ones, 90 s), at a poll of the run.
+  model.SetStatusHook([&](const std::string&) {
     if (silent.ConnectionCount() > 0) app.state.cancelRequested = true;
   });
   const auto start = std::chrono::steady_clock::now();
@@ -199,7 +199,7 @@ TEST_F(DownloadJobTest, CancelInBatchKeepsTheWindowForTheNextTask) {
   EXPECT_FALSE(DownloadChapters(app, 2));
   EXPECT_TRUE(app.state.busy);
   EXPECT_EQ(app.chapters.Size(), 3u);
-  EXPECT_EQ(GbkToUtf8(view.ListItemText(0)), "已终止：第1章");
+  EXPECT_EQ(GbkToUtf8(model.ListItemText(0)), "已终止：第1章");
 }
 
 TEST_F(DownloadJobTest, ProgressBlockEveryPoll) {
@@ -212,7 +212,7 @@ TEST_F(DownloadJobTest, ProgressBlockEveryPoll) {
   AddChapters(3);
   ASSERT_TRUE(DownloadChapters(app, 3));
   bool seen = false;
-  for (const auto& s : view.StatusHistory()) {
+  for (const auto& s : model.StatusHistory()) {
     const std::string text = GbkToUtf8(s.text);
     if (text.rfind(" 任务数量：5\r\n 当前任务：3\r\n 章节列表：3\r\n 剩余未读：", 0) == 0) {
       seen = true;
@@ -224,16 +224,16 @@ TEST_F(DownloadJobTest, ProgressBlockEveryPoll) {
     }
   }
   EXPECT_TRUE(seen);
-  EXPECT_NE(view.Title(), Gbk("处理中..."));  // batch mode keeps the batch title
+  EXPECT_NE(model.Title(), Gbk("处理中..."));  // batch mode keeps the batch title
 
   app.state.batchMode = false;
   app.chapters.Clear();
-  view.ListClear();
+  model.ListClear();
   AddChapters(3);
   ASSERT_TRUE(DownloadChapters(app, 3));
-  EXPECT_EQ(view.Title(), Gbk("处理中..."));
+  EXPECT_EQ(model.Title(), Gbk("处理中..."));
   bool plain = false;
-  for (const auto& s : view.StatusHistory()) {
+  for (const auto& s : model.StatusHistory()) {
     plain = plain || GbkToUtf8(s.text).rfind(" 任务数量：1\r\n 当前任务：1\r\n", 0) == 0;
   }
   EXPECT_TRUE(plain);
@@ -247,9 +247,9 @@ TEST_F(DownloadJobTest, ClosingTheWindowStopsWithoutSaving) {
   app.state.threadCount = 1;
   AddChapters(10);
   EXPECT_FALSE(DownloadChapters(app, 0));
-  EXPECT_TRUE(view.EndProcessCalled());
+  EXPECT_TRUE(shell.EndProcessCalled());
   EXPECT_FALSE(fs::exists(folder / "测试书.txt"));
-  EXPECT_EQ(GbkToUtf8(view.Status()), "\r\n 终止线程，请耐心等待...\r\n\r\n 稍后将结束程序！");
+  EXPECT_EQ(GbkToUtf8(model.Status()), "\r\n 终止线程，请耐心等待...\r\n\r\n 稍后将结束程序！");
   EXPECT_EQ(server.RequestCount("/book/10.html"), 0);
 }
 

@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "app/app.h"
-#include "app/headless_view.h"
 #include "chapters/save_book.h"
 #include "tests/support/support.h"
 #include "text/codepage.h"
@@ -27,22 +26,23 @@ class SaveBookTest : public ::testing::Test {
     folder = dir.Path() / "Download";
     fs::create_directory(folder);
     app.state.downloadFolder = folder.string();
-    view.SetBox(Box::Address, "http://www.book.com/b/1/");
+    model.SetBox(Box::Address, "http://www.book.com/b/1/");
   }
   fs::path Book(const std::string& utf8Name) { return folder / (utf8Name + ".txt"); }
 
   test::TempDir dir;
   fs::path folder;
-  HeadlessView view;
-  App app{view, dir.Path()};
+  WindowModel model{Recording::On};
+  RecordingShell shell;
+  App app{model, shell, dir.Path()};
 };
 
 TEST_F(SaveBookTest, WritesTitlesAndTextsInListOrder) {
-  view.SetBox(Box::SaveName, Gbk("某书"));
+  model.SetBox(Box::SaveName, Gbk("某书"));
   app.chapters.Append({Gbk("第一章"), "u1", Gbk("甲\r\n")});
   app.chapters.Append({Gbk("第二章"), "u2", ""});
   app.chapters.Append({Gbk("第三章"), "u3", Gbk("丙\r\n")});
-  ASSERT_TRUE(SaveBook(app));
+  ASSERT_TRUE(SaveChapterList(app));
   EXPECT_EQ(test::ReadFile(Book("某书")),
             Gbk("第一章\r\n甲\r\n\r\n第二章\r\n\r\n第三章\r\n丙\r\n\r\n"));
   EXPECT_EQ(app.savedBooks.back(), Book("某书"));
@@ -52,51 +52,51 @@ TEST_F(SaveBookTest, WritesTitlesAndTextsInListOrder) {
 }
 
 TEST_F(SaveBookTest, EmptyNameBecomesUnnamedAndNeverOverwrites) {
-  ASSERT_TRUE(SaveBook(app));
-  EXPECT_EQ(GbkToUtf8(view.GetBox(Box::SaveName)), "未命名");
+  ASSERT_TRUE(SaveChapterList(app));
+  EXPECT_EQ(GbkToUtf8(model.GetBox(Box::SaveName)), "未命名");
   EXPECT_TRUE(fs::exists(Book("未命名")));
   EXPECT_EQ(test::ReadFile(Book("未命名")), "");  // an empty list still saves
 
-  view.SetBox(Box::SaveName, "");
-  ASSERT_TRUE(SaveBook(app));
+  model.SetBox(Box::SaveName, "");
+  ASSERT_TRUE(SaveChapterList(app));
   EXPECT_TRUE(fs::exists(Book("未命名_1")));
 }
 
 TEST_F(SaveBookTest, SuffixesTakeTheFirstFreeNumber) {
-  view.SetBox(Box::SaveName, "b");
+  model.SetBox(Box::SaveName, "b");
   for (const char* taken : {"b.txt", "b_1.txt", "b_3.txt"})
     dir.Write(fs::path("Download") / taken, "old");
   fs::create_directory(folder / "b_2.txt");  // a folder of that name counts as taken
-  ASSERT_TRUE(SaveBook(app));
+  ASSERT_TRUE(SaveChapterList(app));
   EXPECT_TRUE(fs::exists(folder / "b_4.txt"));
   EXPECT_EQ(test::ReadFile(folder / "b.txt"), "old");
   EXPECT_EQ(test::ReadFile(folder / "b_3.txt"), "old");
 }
 
 TEST_F(SaveBookTest, NeverWritesThroughALinkThatStandsInTheWay) {
-  view.SetBox(Box::SaveName, "b");
+  model.SetBox(Box::SaveName, "b");
   const fs::path victim = dir.Path() / "victim";
   fs::create_symlink(victim, folder / "b.txt");
-  ASSERT_TRUE(SaveBook(app));
+  ASSERT_TRUE(SaveChapterList(app));
   EXPECT_FALSE(fs::exists(victim));
   EXPECT_TRUE(fs::exists(folder / "b_1.txt"));
 }
 
 TEST_F(SaveBookTest, MissingFolderAsksOrLogsAndKeepsTheTexts) {
   app.state.downloadFolder = (dir.Path() / "missing").string();
-  view.SetBox(Box::SaveName, Gbk("某书"));
+  model.SetBox(Box::SaveName, Gbk("某书"));
   app.chapters.Append({"t", "u", "x\r\n"});
-  EXPECT_FALSE(SaveBook(app));
-  ASSERT_EQ(view.Messages().size(), 1u);
-  EXPECT_EQ(view.Messages()[0].text,
+  EXPECT_FALSE(SaveChapterList(app));
+  ASSERT_EQ(shell.Messages().size(), 1u);
+  EXPECT_EQ(shell.Messages()[0].text,
             Gbk("文件打开失败！\r\n\r\n请检查文件夹是否有权限或文件名是否异常！"));
-  EXPECT_EQ(view.Messages()[0].title, Gbk("提示"));
+  EXPECT_EQ(shell.Messages()[0].title, Gbk("提示"));
   EXPECT_EQ(app.chapters[0].text, "x\r\n");
   EXPECT_TRUE(app.log.Text().empty());
 
   app.state.batchMode = true;
-  EXPECT_FALSE(SaveBook(app));
-  EXPECT_EQ(view.Messages().size(), 1u);
+  EXPECT_FALSE(SaveChapterList(app));
+  EXPECT_EQ(shell.Messages().size(), 1u);
   EXPECT_NE(GbkToUtf8(app.log.Text())
                 .find("】批处理：保存失败！文件《某书》，链接：http://www.book.com/b/1/\r\n\r\n"),
             std::string::npos);
@@ -106,7 +106,7 @@ TEST_F(SaveBookTest, MissingFolderAsksOrLogsAndKeepsTheTexts) {
 // file is left, and the texts stay for another try. Run in a child process,
 // which can lower its own file-size limit.
 TEST_F(SaveBookTest, AFailedWriteIsNotASave) {
-  view.SetBox(Box::SaveName, "big");
+  model.SetBox(Box::SaveName, "big");
   for (int i = 0; i < 100; ++i) app.chapters.Append({"t", "u", std::string(1000, 'x')});
   const pid_t child = fork();
   ASSERT_NE(child, -1);
@@ -114,8 +114,8 @@ TEST_F(SaveBookTest, AFailedWriteIsNotASave) {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{10000, 10000};
     setrlimit(RLIMIT_FSIZE, &limit);
-    const bool saved = SaveBook(app);
-    const bool ok = !saved && !fs::exists(folder / "big.txt") && view.Messages().size() == 1 &&
+    const bool saved = SaveChapterList(app);
+    const bool ok = !saved && !fs::exists(folder / "big.txt") && shell.Messages().size() == 1 &&
                     app.chapters[99].text.size() == 1000 && app.log.Text().empty();
     _exit(ok ? 0 : 1);
   }

@@ -1,10 +1,9 @@
 // The contents command end to end against a local server, through the
-// headless view.
+// window model and a recording shell.
 
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "app/headless_view.h"
 #include "app/run_log.h"
 #include "contents/contents_driver.h"
 #include "tests/support/support.h"
@@ -35,10 +34,10 @@ class ContentsDriverTest : public ::testing::Test {
   void SetUp() override {
     app.state.retryCount = 0;
     app.state.delayMs = 1;
-    view.SetBox(Box::ListEnd, "</div>");
-    view.SetExecuteCaption(CaptionContents());
+    model.SetBox(Box::ListEnd, "</div>");
+    model.SetExecuteCaption(CaptionContents());
   }
-  void SetAddress(const std::string& path) { view.SetBox(Box::Address, server.Url(path)); }
+  void SetAddress(const std::string& path) { model.SetBox(Box::Address, server.Url(path)); }
   std::vector<std::string> Titles() {
     std::vector<std::string> titles;
     for (const auto& e : app.chapters.Entries()) titles.push_back(GbkToUtf8(e.title));
@@ -51,7 +50,7 @@ class ContentsDriverTest : public ::testing::Test {
     return paths;
   }
   bool StatusSeen(const std::string& utf8) {
-    for (const auto& s : view.StatusHistory()) {
+    for (const auto& s : model.StatusHistory()) {
       if (s.text == Gbk(utf8)) return true;
     }
     return false;
@@ -59,20 +58,21 @@ class ContentsDriverTest : public ::testing::Test {
 
   test::TempDir dir;
   test::TestServer server;
-  HeadlessView view;
-  App app{view, dir.Path()};
+  WindowModel model{Recording::On};
+  RecordingShell shell;
+  App app{model, shell, dir.Path()};
 };
 
 TEST_F(ContentsDriverTest, InputChecksInOrder) {
-  view.SetBox(Box::Address, "http://www.book.com");
+  model.SetBox(Box::Address, "http://www.book.com");
   EXPECT_FALSE(GetContents(app));
-  view.SetBox(Box::Address, "http://www.book.com/");
+  model.SetBox(Box::Address, "http://www.book.com/");
   EXPECT_FALSE(GetContents(app));
-  view.SetBox(Box::Address, "http://www.book.com/b/");
-  view.SetBox(Box::ListBegin, "<div id=\"list\">");
-  view.SetBox(Box::ListEnd, "");
+  model.SetBox(Box::Address, "http://www.book.com/b/");
+  model.SetBox(Box::ListBegin, "<div id=\"list\">");
+  model.SetBox(Box::ListEnd, "");
   EXPECT_FALSE(GetContents(app));
-  const auto messages = view.Messages();
+  const auto messages = shell.Messages();
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[0].text, Gbk("请输入网址，以 http 开头的网址！"));
   EXPECT_EQ(messages[1].text, Gbk("该地址为主域名，不能处理！"));
@@ -81,7 +81,7 @@ TEST_F(ContentsDriverTest, InputChecksInOrder) {
     EXPECT_EQ(m.title, Gbk("提示"));
     EXPECT_EQ(m.icon, MessageIcon::Information);
   }
-  EXPECT_EQ(view.FocusedBox(), Box::ListEnd);
+  EXPECT_EQ(model.FocusedBox(), Box::ListEnd);
   EXPECT_TRUE(server.Requests().empty());
 }
 
@@ -93,18 +93,18 @@ TEST_F(ContentsDriverTest, BuildsTheListFollowsPagesAndNamesTheBook) {
                             "<a href=list_3.html>" + Gbk("下一页") + "</a>"));
   server.Serve("/book/list_3.html", ContentsPage(Link("4.html", "第四章 合")));
   SetAddress("/book/");
-  view.SetOption(Option::NextPage, true);
+  model.SetOption(Option::NextPage, true);
 
   ASSERT_TRUE(GetContents(app));
   EXPECT_EQ(Paths(), (std::vector<std::string>{"/book/2.html", "/book/3.html", "/book/1.html",
                                                "/book/4.html"}));
-  EXPECT_EQ(GbkToUtf8(view.GetBox(Box::SaveName)), "示例书");
-  EXPECT_EQ(view.ExecuteCaption(), Gbk("取章节保存"));
-  EXPECT_EQ(view.ListItems().size(), 4u);
-  EXPECT_EQ(view.Status(), ContentsPage(Link("1.html", "第一章 起") + Link("2.html", "第二章 承"),
-                                        Link("list_2.html", "下一页")));
+  EXPECT_EQ(GbkToUtf8(model.GetBox(Box::SaveName)), "示例书");
+  EXPECT_EQ(model.ExecuteCaption(), Gbk("取章节保存"));
+  EXPECT_EQ(model.ListItems().size(), 4u);
+  EXPECT_EQ(model.Status(), ContentsPage(Link("1.html", "第一章 起") + Link("2.html", "第二章 承"),
+                                         Link("list_2.html", "下一页")));
   EXPECT_TRUE(StatusSeen("\r\n 检测到下一页，正在读取，请稍后... （第 3 页）"));
-  EXPECT_TRUE(view.Messages().empty());
+  EXPECT_TRUE(shell.Messages().empty());
 }
 
 TEST_F(ContentsDriverTest, PagingStopsAtAPageAlreadyRead) {
@@ -112,7 +112,7 @@ TEST_F(ContentsDriverTest, PagingStopsAtAPageAlreadyRead) {
   server.Serve("/book/list_2.html",
                ContentsPage(Link("2.html", "第二章"), Link("list_2.html", "下一页")));
   SetAddress("/book/");
-  view.SetOption(Option::NextPage, true);
+  model.SetOption(Option::NextPage, true);
   ASSERT_TRUE(GetContents(app));
   EXPECT_EQ(Paths(), (std::vector<std::string>{"/book/1.html", "/book/2.html"}));
   EXPECT_EQ(server.RequestCount("/book/list_2.html"), 1);
@@ -121,22 +121,22 @@ TEST_F(ContentsDriverTest, PagingStopsAtAPageAlreadyRead) {
 TEST_F(ContentsDriverTest, MarksLimitTheLinksAndAKnownNameStays) {
   server.Serve("/book/", ContentsPage(Link("1.html", "第一章"), Link("9.html", "第九章")));
   SetAddress("/book/");
-  view.SetBox(Box::SaveName, Gbk("我的名字"));
-  view.SetBox(Box::ListBegin, "<DIV ID=\"list\">");
+  model.SetBox(Box::SaveName, Gbk("我的名字"));
+  model.SetBox(Box::ListBegin, "<DIV ID=\"list\">");
   ASSERT_TRUE(GetContents(app));
   EXPECT_EQ(Paths(), std::vector<std::string>{"/book/1.html"});
-  EXPECT_EQ(GbkToUtf8(view.GetBox(Box::SaveName)), "我的名字");
+  EXPECT_EQ(GbkToUtf8(model.GetBox(Box::SaveName)), "我的名字");
 }
 
 TEST_F(ContentsDriverTest, MissingStartMarkMeansNoListAndNoRetry) {
   server.Serve("/book/", ContentsPage(Link("1.html", "第一章")));
   SetAddress("/book/");
   app.state.retryCount = 3;
-  view.SetBox(Box::ListBegin, "<div id=\"nowhere\">");
+  model.SetBox(Box::ListBegin, "<div id=\"nowhere\">");
   EXPECT_FALSE(GetContents(app));
   EXPECT_EQ(server.RequestCount("/book/"), 1);
-  ASSERT_EQ(view.Messages().size(), 1u);
-  EXPECT_EQ(view.Messages()[0].text, Gbk("没有找到目录列表，建议重试！！"));
+  ASSERT_EQ(shell.Messages().size(), 1u);
+  EXPECT_EQ(shell.Messages()[0].text, Gbk("没有找到目录列表，建议重试！！"));
 }
 
 TEST_F(ContentsDriverTest, RetriesThenReportsTheFailure) {
@@ -148,9 +148,9 @@ TEST_F(ContentsDriverTest, RetriesThenReportsTheFailure) {
   EXPECT_FALSE(StatusSeen("\r\n 网页访问失败！ 第 0 次重试！"));
   EXPECT_TRUE(StatusSeen("\r\n 网页访问失败！ 第 1 次重试！"));
   EXPECT_TRUE(StatusSeen("\r\n 网页访问失败！ 第 2 次重试！"));
-  ASSERT_EQ(view.Messages().size(), 1u);
-  EXPECT_EQ(view.Messages()[0].text.rfind(kFailMarker + "\r\n\r\nHTTP/1.1 503", 0), 0u);
-  EXPECT_EQ(view.Status(), IdleHelpText());
+  ASSERT_EQ(shell.Messages().size(), 1u);
+  EXPECT_EQ(shell.Messages()[0].text.rfind(kFailMarker + "\r\n\r\nHTTP/1.1 503", 0), 0u);
+  EXPECT_EQ(model.Status(), IdleHelpText());
 }
 
 TEST_F(ContentsDriverTest, RetryZeroMakesOneAttempt) {
@@ -167,11 +167,11 @@ TEST_F(ContentsDriverTest, BatchModeLogsInsteadOfAsking) {
   SetAddress("/dead/");
   EXPECT_FALSE(GetContents(app));
   SetAddress("/empty/");
-  view.SetBox(Box::ListBegin, "<div id=\"list\">");
-  view.SetBox(Box::ListEnd, "");
+  model.SetBox(Box::ListBegin, "<div id=\"list\">");
+  model.SetBox(Box::ListEnd, "");
   EXPECT_FALSE(GetContents(app));
-  EXPECT_TRUE(view.Messages().empty());
-  EXPECT_EQ(view.GetBox(Box::ListBegin), "");  // a start mark without end mark is dropped
+  EXPECT_TRUE(shell.Messages().empty());
+  EXPECT_EQ(model.GetBox(Box::ListBegin), "");  // a start mark without end mark is dropped
   const std::string log = GbkToUtf8(app.log.Text());
   const auto first =
       log.find("】批处理： 找不到目录！ 链接：" + server.Url("/empty/") + "\r\n\r\n");
@@ -195,10 +195,10 @@ TEST_F(ContentsDriverTest, CancelBetweenAttempts) {
   EXPECT_FALSE(GetContents(app));
   EXPECT_EQ(server.RequestCount("/book/"), 1);
   EXPECT_FALSE(app.state.cancelRequested);
-  EXPECT_EQ(view.Status(), IdleHelpText());
+  EXPECT_EQ(model.Status(), IdleHelpText());
   EXPECT_NE(GbkToUtf8(app.log.Text()).find("】已取消！ 链接：" + server.Url("/book/")),
             std::string::npos);
-  EXPECT_TRUE(view.Messages().empty());
+  EXPECT_TRUE(shell.Messages().empty());
 }
 
 TEST_F(ContentsDriverTest, CancelDuringPagingKeepsTheLinksSoFar) {
@@ -208,7 +208,7 @@ TEST_F(ContentsDriverTest, CancelDuringPagingKeepsTheLinksSoFar) {
     res.set_content(ContentsPage(Link("2.html", "第二章")), "text/html");
   });
   SetAddress("/book/");
-  view.SetOption(Option::NextPage, true);
+  model.SetOption(Option::NextPage, true);
   ASSERT_TRUE(GetContents(app));
   EXPECT_EQ(Paths(), std::vector<std::string>{"/book/1.html"});
 }
@@ -217,7 +217,7 @@ TEST_F(ContentsDriverTest, FailingSecondPageIsLoggedAndTheListStays) {
   server.Serve("/book/", ContentsPage(Link("1.html", "第一章"), Link("list_2.html", "下一页")));
   server.Serve("/book/list_2.html", "x", "text/html", 500);
   SetAddress("/book/");
-  view.SetOption(Option::NextPage, true);
+  model.SetOption(Option::NextPage, true);
   app.state.retryCount = 1;
   ASSERT_TRUE(GetContents(app));
   EXPECT_EQ(server.RequestCount("/book/list_2.html"), 2);
@@ -232,19 +232,51 @@ TEST_F(ContentsDriverTest, OptionsCleanAndRenumber) {
   server.Serve("/book/", ContentsPage(Link("1.html", "第一章 甲") + Link("2.html", "乙") +
                                       Link("/ad/x.html", "广告") + Link("3.html", "3、丙")));
   SetAddress("/book/");
-  view.SetOption(Option::CleanDubious, true);
-  view.SetOption(Option::Renumber, true);
+  model.SetOption(Option::CleanDubious, true);
+  model.SetOption(Option::Renumber, true);
+  model.ListAdd("stale");
   ASSERT_TRUE(GetContents(app));
   EXPECT_EQ(Titles(), (std::vector<std::string>{"第1章 甲", "第2章 乙", "第3章 丙"}));
-  EXPECT_EQ(GbkToUtf8(view.ListItems()[2]), "第3章 丙");
+  EXPECT_TRUE(app.state.dubiousCleaned);
+  EXPECT_TRUE(app.state.numberingFormatted);
+  // The list box shows exactly the list, renumbered.
+  ASSERT_EQ(model.ListItems().size(), 3u);
+  EXPECT_EQ(model.ListItems()[0], app.chapters[0].title);
+  EXPECT_EQ(GbkToUtf8(model.ListItems()[2]), "第3章 丙");
 
   // With contents marks, dubious links stay when the user asked for it.
   app.chapters.Clear();
-  view.SetOption(Option::Renumber, false);
-  view.SetOption(Option::KeepDubiousWithMarks, true);
-  view.SetBox(Box::ListBegin, "<div id=\"list\">");
+  model.SetOption(Option::Renumber, false);
+  model.SetOption(Option::KeepDubiousWithMarks, true);
+  model.SetBox(Box::ListBegin, "<div id=\"list\">");
   ASSERT_TRUE(GetContents(app));
   EXPECT_EQ(app.chapters.Size(), 4u);
+}
+
+TEST_F(ContentsDriverTest, DubiousKeywordComesFromTheSettings) {
+  ASSERT_TRUE(app.settings.Write("Keyword", "Vol"));
+  std::string links;
+  for (int i = 0; i < 10; ++i) links += Link(std::to_string(i) + ".html", "y");
+  links += Link("/other/1.html", "Vol 1") + Link("/other/2.html", "t");
+  server.Serve("/book/", ContentsPage(links));
+  SetAddress("/book/");
+  model.SetOption(Option::CleanDubious, true);
+  ASSERT_TRUE(GetContents(app));
+  EXPECT_EQ(Paths(), (std::vector<std::string>{"/other/1.html", "/other/2.html"}));
+}
+
+// A browser-check page whose only "href" is an assignment in its script has
+// no contents; it must not list that script's words as a chapter.
+TEST_F(ContentsDriverTest, BrowserCheckPageHasNoContents) {
+  server.Serve("/book/",
+               "<html><head><script>window.location.href = location.pathname + "
+               "\"?challenge=1\";</script></head><body>" +
+                   Gbk("正在检查您的浏览器") + "</body></html>");
+  SetAddress("/book/");
+  EXPECT_FALSE(GetContents(app));
+  EXPECT_TRUE(app.chapters.Empty());
+  ASSERT_EQ(shell.Messages().size(), 1u);
+  EXPECT_EQ(shell.Messages()[0].text, Gbk("没有找到目录列表，建议重试！！"));
 }
 
 TEST_F(ContentsDriverTest, ClosingTheWindowEndsTheCommand) {
@@ -252,7 +284,7 @@ TEST_F(ContentsDriverTest, ClosingTheWindowEndsTheCommand) {
   SetAddress("/book/");
   app.log.exitRequested = true;
   EXPECT_FALSE(GetContents(app));
-  EXPECT_TRUE(view.EndProcessCalled());
+  EXPECT_TRUE(shell.EndProcessCalled());
   EXPECT_EQ(server.RequestCount("/book/"), 0);
 }
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/commands.h"
 #include "chapters/download_job.h"
+#include "commands/commands.h"
 #include "tests/faults/book_fixture.h"
 #include "text/codepage.h"
 #include "text/regex.h"
@@ -186,9 +186,9 @@ TEST_F(BigPages, TwoHundredThousandLineBreaksExtractInTime) {
 
   // The same page cut by the user's text marks.
   for (std::size_t i = 0; i < app.chapters.Size(); ++i) app.chapters.SetText(i, "");
-  view.SetBox(Box::TextBegin, "<div id=\"content\">");
-  view.SetBox(Box::TextEnd, "</div>");
-  view.SetBox(Box::SaveName, Gbk("标记"));
+  model.SetBox(Box::TextBegin, "<div id=\"content\">");
+  model.SetBox(Box::TextEnd, "</div>");
+  model.SetBox(Box::SaveName, Gbk("标记"));
   start = Clock::now();
   ASSERT_TRUE(DownloadChapters(app, 0));
   const auto byMarks = Since(start);
@@ -208,11 +208,11 @@ TEST_F(BigPages, FiftyThousandLinksAreListedInOrder) {
   }
   server.Serve("/big/", Gbk("<html><head><title>大书</title></head><body><div id=\"list\">") +
                             links + "</div></body></html>");
-  view.SetBox(Box::Address, server.Url("/big/"));
-  view.SetExecuteCaption(CaptionContents());
-  view.SetOption(Option::NextPage, true);
-  view.SetOption(Option::CleanDubious, true);
-  view.SetOption(Option::Renumber, true);
+  model.SetBox(Box::Address, server.Url("/big/"));
+  model.SetExecuteCaption(CaptionContents());
+  model.SetOption(Option::NextPage, true);
+  model.SetOption(Option::CleanDubious, true);
+  model.SetOption(Option::Renumber, true);
 
   const auto start = Clock::now();
   ASSERT_TRUE(ExecuteCommand(app));
@@ -221,7 +221,7 @@ TEST_F(BigPages, FiftyThousandLinksAreListedInOrder) {
   EXPECT_LT(took, 60s);
 
   ASSERT_EQ(app.chapters.Size(), static_cast<std::size_t>(kLinks));
-  const auto items = view.ListItems();
+  const auto items = model.ListItems();
   ASSERT_EQ(items.size(), static_cast<std::size_t>(kLinks));
   for (int n = 1; n <= kLinks; ++n) {
     const ChapterEntry& e = app.chapters[static_cast<std::size_t>(n - 1)];
@@ -230,7 +230,7 @@ TEST_F(BigPages, FiftyThousandLinksAreListedInOrder) {
     ASSERT_EQ(e.title, title) << n;
     ASSERT_EQ(items[static_cast<std::size_t>(n - 1)], title) << n;
   }
-  EXPECT_EQ(view.ExecuteCaption(), CaptionChapters());
+  EXPECT_EQ(model.ExecuteCaption(), CaptionChapters());
 }
 
 class ShortRegexTimeLimit {

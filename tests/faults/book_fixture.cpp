@@ -67,9 +67,9 @@ BookFixture::BookFixture() : folder(dir.Path() / "Download") {
   app.state.delayMs = 1;
   app.state.retryCount = 0;
   app.state.threadCount = 3;
-  view.SetBox(Box::Address, server.Url("/book/"));
-  view.SetBox(Box::SaveName, Gbk("测试书"));
-  view.SetExecuteCaption(CaptionChapters());
+  model.SetBox(Box::Address, server.Url("/book/"));
+  model.SetBox(Box::SaveName, Gbk("测试书"));
+  model.SetExecuteCaption(CaptionChapters());
   server.Get(R"(/book/(\d+)\.html)", [](const httplib::Request& req, httplib::Response& res) {
     res.set_content(ChapterPage(std::stoi(req.matches[1])), "text/html");
   });
@@ -85,12 +85,12 @@ void BookFixture::AddChapters(int count) {
 
 void BookFixture::AddChapter(const std::string& title, const std::string& url) {
   app.chapters.Append({title, url, {}});
-  view.ListAdd(title);
+  model.ListAdd(title);
 }
 
 void BookFixture::ReadyForChapters() {
   app.state.busy = false;
-  view.SetExecuteCaption(CaptionChapters());
+  model.SetExecuteCaption(CaptionChapters());
 }
 
 fs::path BookFixture::BookPath() const { return folder / "测试书.txt"; }

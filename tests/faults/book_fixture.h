@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/headless_view.h"
 #include "tests/support/support.h"
 #include "tests/support/test_server.h"
 
@@ -65,8 +64,9 @@ class BookFixture : public ::testing::Test {
   test::TempDir dir;
   std::filesystem::path folder;
   test::TestServer server;
-  HeadlessView view;
-  App app{view, dir.Path()};
+  WindowModel model{Recording::On};
+  RecordingShell shell;
+  App app{model, shell, dir.Path()};
 };
 
 }  // namespace tarnlow::faults

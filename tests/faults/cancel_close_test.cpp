@@ -5,15 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 
-#include "app/commands.h"
 #include "app/run_log.h"
-#include "chapters/batch.h"
+#include "commands/batch.h"
+#include "commands/command_thread.h"
+#include "commands/commands.h"
 #include "tests/faults/book_fixture.h"
+#include "tests/support/wait.h"
 #include "text/codepage.h"
 
 namespace tarnlow::faults {
@@ -21,28 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-// Holds server handlers back until the button has been pressed, so that the
-// chapters in flight at that moment are known exactly.
-class Gate {
- public:
-  void Open() {
-    {
-      std::lock_guard lock(m_mutex);
-      m_open = true;
-    }
-    m_changed.notify_all();
-  }
-  void Wait() {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, 10s, [this] { return m_open; });
-  }
-
- private:
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  bool m_open = false;
-};
 
 std::string ContentsPage(const std::string& bookUtf8, int first, int last,
                          const std::string& next = "") {
@@ -65,38 +43,46 @@ class CancelAndClose : public BookFixture {
   // The window as it starts: idle, asking for a contents address.
   void ReadyForContents(const std::string& path) {
     app.state.busy = false;
-    view.SetExecuteCaption(CaptionContents());
-    view.SetBox(Box::Address, server.Url(path));
+    model.SetExecuteCaption(CaptionContents());
+    model.SetBox(Box::Address, server.Url(path));
   }
   std::string LogFile() const { return test::ReadFile(dir.Path() / "log.log").value_or("<none>"); }
   bool LogHas(const std::string& utf8) const {
     return GbkToUtf8(app.log.Text()).find(utf8) != std::string::npos;
   }
   // Chapter n of `count` waits at the gate unless it is the one that presses
-  // `button` and opens the gate.
+  // `button` and opens the gate, which it does once every thread's first
+  // chapter has reached the server.
   template <typename Button>
   void PressDuringChapter(int pressedAt, Button button) {
-    server.Get(R"(/book/(\d+)\.html)",
-               [this, pressedAt, button](const httplib::Request& req, httplib::Response& res) {
-                 const int n = std::stoi(req.matches[1]);
-                 if (n == pressedAt) {
-                   button();
-                   gate.Open();
-                 } else {
-                   gate.Wait();
-                 }
-                 res.set_content(ChapterPage(n), "text/html");
-               });
+    server.Get(R"(/book/(\d+)\.html)", [this, pressedAt, button](const httplib::Request& req,
+                                                                 httplib::Response& res) {
+      const int n = std::stoi(req.matches[1]);
+      if (n == pressedAt) {
+        const auto until = std::chrono::steady_clock::now() + 10s;
+        while (server.Requests().size() < static_cast<std::size_t>(app.state.threadCount) &&
+               std::chrono::steady_clock::now() < until) {
+          std::this_thread::sleep_for(1ms);
+        }
+        button();
+        gate.Open();
+      } else {
+        gate.Wait();
+      }
+      res.set_content(ChapterPage(n), "text/html");
+    });
   }
   void ExpectIdleWindow() {
     EXPECT_FALSE(app.state.busy);
     EXPECT_FALSE(app.state.cancelRequested);
-    EXPECT_TRUE(view.ExecuteEnabled());
-    EXPECT_TRUE(view.BoxEnabled(Box::Address));
-    EXPECT_EQ(view.ExecuteCaption(), CaptionContents());
+    EXPECT_TRUE(model.ExecuteEnabled());
+    EXPECT_TRUE(model.BoxEnabled(Box::Address));
+    EXPECT_EQ(model.ExecuteCaption(), CaptionContents());
   }
 
-  Gate gate;
+  // Holds server handlers back until the button has been pressed, so that the
+  // chapters in flight at that moment are known exactly.
+  test::Gate gate;
 };
 
 TEST_F(CancelAndClose, CancelDuringTheContentsFetchThenRunAgain) {
@@ -107,9 +93,9 @@ TEST_F(CancelAndClose, CancelDuringTheContentsFetchThenRunAgain) {
   ReadyForContents("/book/");
   EXPECT_FALSE(ExecuteCommand(app));
   EXPECT_TRUE(LogHas("】已取消！ 链接：" + server.Url("/book/")));
-  EXPECT_EQ(view.Status(), IdleHelpText());
-  EXPECT_TRUE(view.Messages().empty());
-  EXPECT_FALSE(view.CancelEnabled());
+  EXPECT_EQ(model.Status(), IdleHelpText());
+  EXPECT_TRUE(shell.Messages().empty());
+  EXPECT_FALSE(model.CancelEnabled());
   ExpectIdleWindow();
 
   // Nothing hangs: the next press builds the list, each chapter once.
@@ -117,7 +103,7 @@ TEST_F(CancelAndClose, CancelDuringTheContentsFetchThenRunAgain) {
   ASSERT_TRUE(ExecuteCommand(app));
   ASSERT_EQ(app.chapters.Size(), 4u);
   for (int n = 1; n <= 4; ++n) EXPECT_EQ(app.chapters[n - 1].url, ChapterUrl(n));
-  EXPECT_EQ(view.ExecuteCaption(), CaptionChapters());
+  EXPECT_EQ(model.ExecuteCaption(), CaptionChapters());
   EXPECT_EQ(LogFile(), "earlier log");  // the contents phase never writes it
 }
 
@@ -132,19 +118,19 @@ TEST_F(CancelAndClose, CancelLeftStandingByAnEmptyContentsPageEndsNothingLater) 
   server.Serve("/book/", ContentsPage("示例书", 1, 4));
   ReadyForContents("/empty/");
   EXPECT_FALSE(ExecuteCommand(app));
-  ASSERT_EQ(view.Messages().size(), 1u);
-  EXPECT_EQ(view.Messages()[0].text, Gbk("没有找到目录列表，建议重试！！"));
+  ASSERT_EQ(shell.Messages().size(), 1u);
+  EXPECT_EQ(shell.Messages()[0].text, Gbk("没有找到目录列表，建议重试！！"));
 
-  view.SetBox(Box::Address, server.Url("/book/"));
+  model.SetBox(Box::Address, server.Url("/book/"));
   ASSERT_TRUE(ExecuteCommand(app));
   EXPECT_EQ(app.chapters.Size(), 4u);
   EXPECT_FALSE(LogHas("已取消"));
 
   // In a batch: the empty task fails, the next one is saved.
-  view.SetExecuteCaption(CaptionContents());
+  model.SetExecuteCaption(CaptionContents());
   app.chapters.Clear();
   app.state.busy = false;
-  view.SetBox(Box::SaveName, "");
+  model.SetBox(Box::SaveName, "");
   AcceptBatchList(app, server.Url("/empty/") + "\r\n" + server.Url("/book/"), true);
   RunBatchTasks(app);
   EXPECT_TRUE(LogHas("】批处理： 找不到目录！ 链接：" + server.Url("/empty/")));
@@ -160,14 +146,14 @@ TEST_F(CancelAndClose, CancelDuringPagingKeepsTheListThenTheBookIsSaved) {
     res.set_content(ContentsPage("示例书", 4, 6, "list_3.html"), "text/html");
   });
   server.Serve("/book/list_3.html", ContentsPage("示例书", 7, 9));
-  view.SetOption(Option::NextPage, true);
+  model.SetOption(Option::NextPage, true);
   ReadyForContents("/book/");
 
   ASSERT_TRUE(ExecuteCommand(app));
   EXPECT_EQ(app.chapters.Size(), 3u);
   EXPECT_EQ(server.RequestCount("/book/list_3.html"), 0);
-  EXPECT_EQ(view.ExecuteCaption(), CaptionChapters());
-  EXPECT_TRUE(view.CancelEnabled());
+  EXPECT_EQ(model.ExecuteCaption(), CaptionChapters());
+  EXPECT_TRUE(model.CancelEnabled());
 
   ASSERT_TRUE(ExecuteCommand(app));
   EXPECT_EQ(Book(), ExpectedBook(3, {}));
@@ -191,28 +177,29 @@ TEST_F(CancelAndClose, CancelDuringTheChapterRunNeverFetchesTheQueuedChapters) {
   EXPECT_TRUE(LogHas("】已取消！文件《测试书》，链接：" + server.Url("/book/")));
   EXPECT_EQ(LogFile(), app.log.Text());
   EXPECT_TRUE(app.chapters.Empty());
-  EXPECT_TRUE(view.ListItems().empty());
+  EXPECT_TRUE(model.ListItems().empty());
   ExpectIdleWindow();
 }
 
-// The desktop window handles the click while the run pumps its events.
-TEST_F(CancelAndClose, CancelHandledBetweenPollsStopsWithinOneRoundOfFetches) {
+// The desktop window's UI thread handles the click while the run goes on the
+// command thread.
+TEST_F(CancelAndClose, CancelFromTheWindowStopsWithinOneRoundOfFetches) {
   server.Get(R"(/book/(\d+)\.html)", [](const httplib::Request& req, httplib::Response& res) {
     std::this_thread::sleep_for(10ms);
     res.set_content(ChapterPage(std::stoi(req.matches[1])), "text/html");
-  });
-  std::size_t requestsWhenPressed = 0;
-  view.SetPumpHook([&] {
-    if (requestsWhenPressed == 0 && server.Requests().size() >= 20) {
-      requestsWhenPressed = server.Requests().size();
-      CancelOrReset(app);
-    }
   });
   AddChapters(300);
   ReadyForChapters();
 
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(ExecuteCommand(app));
+  bool result = true;
+  CommandThread commands(app);
+  ASSERT_TRUE(commands.Start([&] { result = ExecuteCommand(app); }));
+  while (server.Requests().size() < 20 && Since(start) < 10s) std::this_thread::sleep_for(1ms);
+  const std::size_t requestsWhenPressed = server.Requests().size();
+  CancelOrReset(app);
+  commands.Wait();
+  EXPECT_FALSE(result);
   EXPECT_LT(Since(start), 10s);
   ASSERT_GE(requestsWhenPressed, 20u);
   // Only the chapters already on their way when the click came were fetched.
@@ -251,7 +238,7 @@ TEST_F(CancelAndClose, CancelInTaskTwoOfThreeStillRunsTaskThree) {
     res.set_content(ChapterPage(100 * task + n), "text/html");
   });
   app.state.threadCount = 1;
-  view.SetBox(Box::SaveName, "");
+  model.SetBox(Box::SaveName, "");
   AcceptBatchList(app, server.Url("/a/") + "\r\n" + server.Url("/b/") + "\r\n" + server.Url("/c/"),
                   true);
   RunBatchTasks(app);
@@ -285,7 +272,7 @@ TEST_F(CancelAndClose, CloseDuringTheContentsFetchEndsTheProcess) {
   ReadyForContents("/book/");
   EXPECT_FALSE(ExecuteCommand(app));
   EXPECT_FALSE(closeAllowed);  // refused while the command runs
-  EXPECT_TRUE(view.EndProcessCalled());
+  EXPECT_TRUE(shell.EndProcessCalled());
   EXPECT_EQ(LogFile(), "earlier log");
   EXPECT_TRUE(FolderEntries().empty());
 }
@@ -296,10 +283,10 @@ TEST_F(CancelAndClose, CloseDuringPagingEndsTheProcess) {
     QueryClose(app);
     res.set_content(ContentsPage("示例书", 4, 6, "list_3.html"), "text/html");
   });
-  view.SetOption(Option::NextPage, true);
+  model.SetOption(Option::NextPage, true);
   ReadyForContents("/book/");
   EXPECT_FALSE(ExecuteCommand(app));
-  EXPECT_TRUE(view.EndProcessCalled());
+  EXPECT_TRUE(shell.EndProcessCalled());
   EXPECT_EQ(server.RequestCount("/book/list_3.html"), 0);
   EXPECT_EQ(LogFile(), "earlier log");
 }
@@ -310,11 +297,11 @@ TEST_F(CancelAndClose, CloseDuringTheChapterRunSavesNothing) {
   ReadyForChapters();
 
   EXPECT_FALSE(ExecuteCommand(app));
-  EXPECT_TRUE(view.EndProcessCalled());
+  EXPECT_TRUE(shell.EndProcessCalled());
   for (int n = 4; n <= 30; ++n) EXPECT_EQ(Requests(n), 0) << n;
   EXPECT_TRUE(FolderEntries().empty());
   EXPECT_EQ(LogFile(), "earlier log");
-  EXPECT_EQ(GbkToUtf8(view.Status()), "\r\n 终止线程，请耐心等待...\r\n\r\n 稍后将结束程序！");
+  EXPECT_EQ(GbkToUtf8(model.Status()), "\r\n 终止线程，请耐心等待...\r\n\r\n 稍后将结束程序！");
 }
 
 TEST_F(CancelAndClose, CloseDuringTheLastChapterSavesNothing) {
@@ -327,7 +314,7 @@ TEST_F(CancelAndClose, CloseDuringTheLastChapterSavesNothing) {
   ReadyForChapters();
 
   EXPECT_FALSE(ExecuteCommand(app));
-  EXPECT_TRUE(view.EndProcessCalled());
+  EXPECT_TRUE(shell.EndProcessCalled());
   EXPECT_TRUE(FolderEntries().empty());
   EXPECT_EQ(LogFile(), "earlier log");
 }
@@ -342,17 +329,12 @@ TEST_F(CancelAndClose, CloseDuringABatchKeepsTheRestOfTheTaskList) {
   server.Get(R"(/[abc]/(\d)\.html)", [](const httplib::Request& req, httplib::Response& res) {
     res.set_content(ChapterPage(std::stoi(req.matches[1])), "text/html");
   });
-  // A window takes a while to handle its events; the workers of a stopping
-  // run are done with their chapters before it returns.
-  view.SetPumpHook([this] {
-    if (app.log.exitRequested) std::this_thread::sleep_for(30ms);
-  });
-  view.SetBox(Box::SaveName, "");
+  model.SetBox(Box::SaveName, "");
   AcceptBatchList(app, server.Url("/a/") + "\r\n" + server.Url("/b/") + "\r\n" + server.Url("/c/"),
                   true);
   RunBatchTasks(app);
 
-  EXPECT_TRUE(view.EndProcessCalled());
+  EXPECT_TRUE(shell.EndProcessCalled());
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"甲书.txt"});
   EXPECT_EQ(server.RequestCount("/b/1.html"), 0);
   EXPECT_EQ(server.RequestCount("/c/"), 0);

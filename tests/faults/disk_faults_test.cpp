@@ -16,9 +16,9 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "app/commands.h"
 #include "app/run_log.h"
-#include "chapters/batch.h"
+#include "commands/batch.h"
+#include "commands/commands.h"
 #include "tests/faults/book_fixture.h"
 #include "text/codepage.h"
 
@@ -89,7 +89,7 @@ class DiskFaults : public BookFixture {
   // After a failed save: one message, every text still there, no file, and
   // the window ready for another press.
   void ExpectFailedSaveKeptTheTexts(int count) {
-    const auto messages = view.Messages();
+    const auto messages = shell.Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, SaveFailedText());
     EXPECT_EQ(messages[0].title, Gbk("提示"));
@@ -98,8 +98,8 @@ class DiskFaults : public BookFixture {
       EXPECT_EQ(app.chapters.Text(static_cast<std::size_t>(n - 1)), ChapterText(n)) << n;
     }
     EXPECT_FALSE(app.state.busy);
-    EXPECT_EQ(view.ExecuteCaption(), CaptionChapters());
-    EXPECT_TRUE(view.ExecuteEnabled());
+    EXPECT_EQ(model.ExecuteCaption(), CaptionChapters());
+    EXPECT_TRUE(model.ExecuteEnabled());
   }
 };
 
@@ -167,14 +167,14 @@ TEST_F(DiskFaults, FullDiskInABatchIsLoggedAndTheNextTaskRuns) {
   };
   server.Serve("/big/", contents("大书", 40));
   server.Serve("/small/", contents("小书", 2));
-  view.SetBox(Box::SaveName, "");
+  model.SetBox(Box::SaveName, "");
   AcceptBatchList(app, server.Url("/big/") + "\r\n" + server.Url("/small/"), true);
 
   {
     FileSizeLimit full(kLimit);
     ASSERT_TRUE(full.Ok());
     RunBatchTasks(app);
-    EXPECT_TRUE(view.Messages().empty());
+    EXPECT_TRUE(shell.Messages().empty());
     const std::string log = GbkToUtf8(app.log.Text());
     EXPECT_NE(log.find("】批处理：保存失败！文件《大书》，链接：" + server.Url("/big/")),
               std::string::npos);

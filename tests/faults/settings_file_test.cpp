@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/headless_view.h"
 #include "app/settings.h"
-#include "chapters/batch.h"
+#include "commands/batch.h"
 #include "tests/support/support.h"
 #include "text/text.h"
 
@@ -67,8 +66,9 @@ class HostileSettings : public ::testing::Test {
 
   std::mt19937 random{424242};
   test::TempDir dir;
-  HeadlessView view;
-  App app{view, dir.Path()};
+  WindowModel model{Recording::On};
+  RecordingShell shell;
+  App app{model, shell, dir.Path()};
 };
 
 TEST_F(HostileSettings, BinaryJunkAroundTheKeys) {
@@ -82,12 +82,12 @@ TEST_F(HostileSettings, BinaryJunkAroundTheKeys) {
   EXPECT_EQ(app.state.threadCount, 99);
   EXPECT_EQ(app.state.delayMs, 100);
   EXPECT_EQ(app.state.retryCount, 0);
-  EXPECT_EQ(view.GetBox(Box::DelayMs), "100");
-  EXPECT_EQ(view.GetBox(Box::Retry), "0");
-  EXPECT_FALSE(view.IsOptionOn(Option::NextPage));
-  EXPECT_TRUE(view.IsOptionOn(Option::Renumber));
-  EXPECT_EQ(view.GetBox(Box::ListEnd), "</ul>");
-  EXPECT_EQ(view.GetBox(Box::TextEnd), "</div>");
+  EXPECT_EQ(model.GetBox(Box::DelayMs), "100");
+  EXPECT_EQ(model.GetBox(Box::Retry), "0");
+  EXPECT_FALSE(model.IsOptionOn(Option::NextPage));
+  EXPECT_TRUE(model.IsOptionOn(Option::Renumber));
+  EXPECT_EQ(model.GetBox(Box::ListEnd), "</ul>");
+  EXPECT_EQ(model.GetBox(Box::TextEnd), "</div>");
   EXPECT_EQ(app.state.downloadFolder, (dir.Path() / "Download").string());
 
   // A new key adds one line and loses none.
@@ -112,7 +112,7 @@ TEST_F(HostileSettings, JunkWithoutAnySectionGivesTheDefaults) {
   EXPECT_EQ(app.state.threadCount, 3);
   EXPECT_EQ(app.state.delayMs, 1000);
   EXPECT_EQ(app.state.retryCount, 10);
-  EXPECT_TRUE(view.IsOptionOn(Option::NextPage));
+  EXPECT_TRUE(model.IsOptionOn(Option::NextPage));
 
   ASSERT_TRUE(app.settings.Write(keys::Delay, "250"));
   EXPECT_EQ(app.settings.ReadInteger(keys::Delay), 250);
@@ -139,11 +139,11 @@ TEST_F(HostileSettings, MegabyteValues) {
   EXPECT_EQ(app.state.retryCount, 99999);
   EXPECT_EQ(app.log.uiFont.size, INT_MAX);
   // Values are read up to 10239 bytes, never ending inside a character.
-  EXPECT_EQ(view.GetBox(Box::Address), huge.substr(0, 10239));
-  EXPECT_EQ(view.GetBox(Box::ListBegin), wide.substr(0, 10238));
+  EXPECT_EQ(model.GetBox(Box::Address), huge.substr(0, 10239));
+  EXPECT_EQ(model.GetBox(Box::ListBegin), wide.substr(0, 10238));
   // The batch list is read whole: a cut would drop stored tasks.
   EXPECT_EQ(app.settings.Read(keys::Webs), tasks);
-  view.SetBox(Box::Address, "");
+  model.SetBox(Box::Address, "");
   EXPECT_EQ(Split(BatchDialogText(app), "\r\n").size(), static_cast<std::size_t>(taskCount));
 
   ASSERT_TRUE(app.settings.Write(keys::TextEnd, "</p>"));
@@ -166,7 +166,7 @@ TEST_F(HostileSettings, SectionAndKeyGivenTwice) {
   EXPECT_EQ(app.state.threadCount, 5);
   EXPECT_EQ(app.state.delayMs, 1000);
   EXPECT_EQ(app.state.retryCount, 10);
-  EXPECT_FALSE(view.IsOptionOn(Option::Renumber));
+  EXPECT_FALSE(model.IsOptionOn(Option::Renumber));
 
   // What is written is what the next read sees; the other copies stay.
   ASSERT_TRUE(app.settings.Write(keys::Delay, "250"));

@@ -23,21 +23,23 @@ std::string Utf8Page(std::string_view meta, std::string_view body) {
 }
 
 TEST(ProcessResponse, FailureTexts) {
-  EXPECT_EQ(ProcessResponse("body", ""), Gbk(" 网页获取失败！错误代码：\r\n\r\n 网络异常"));
-  EXPECT_EQ(ProcessResponse("gone", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\n"),
-            Gbk(" 网页获取失败！错误代码：\r\n\r\nHTTP/1.1 404 Not Found"));
+  EXPECT_EQ(ShownText(ProcessResponse("body", "")),
+            Gbk(" 网页获取失败！错误代码：\r\n\r\n 网络异常"));
+  EXPECT_EQ(
+      ShownText(ProcessResponse("gone", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\n")),
+      Gbk(" 网页获取失败！错误代码：\r\n\r\nHTTP/1.1 404 Not Found"));
   // The "200" test looks anywhere in the status line, and only there.
-  EXPECT_EQ(ProcessResponse("x", "HTTP/1.1 302 Found\r\nX-Code: 200\r\n\r\n"),
+  EXPECT_EQ(ShownText(ProcessResponse("x", "HTTP/1.1 302 Found\r\nX-Code: 200\r\n\r\n")),
             Gbk(" 网页获取失败！错误代码：\r\n\r\nHTTP/1.1 302 Found"));
-  EXPECT_EQ(ProcessResponse("x", "HTTP/1.1 404 Not 2009\r\n\r\n"), "x");
+  EXPECT_EQ(ShownText(ProcessResponse("x", "HTTP/1.1 404 Not 2009\r\n\r\n")), "x");
   EXPECT_EQ(FetchFailedMarker(), Gbk(" 网页获取失败！错误代码："));
 }
 
 TEST(ProcessResponse, EmptyBodyAndZeroByte) {
-  EXPECT_EQ(ProcessResponse("", kOk), "");
-  EXPECT_EQ(ProcessResponse(std::string("abc\0def", 7), kOk), "abc");
+  EXPECT_EQ(ShownText(ProcessResponse("", kOk)), "");
+  EXPECT_EQ(ShownText(ProcessResponse(std::string("abc\0def", 7), kOk)), "abc");
   // The cut happens on the decoded body.
-  EXPECT_EQ(ProcessResponse(test::GzipBytes(std::string("gz\0tail", 7)), kOk), "gz");
+  EXPECT_EQ(ShownText(ProcessResponse(test::GzipBytes(std::string("gz\0tail", 7)), kOk)), "gz");
 }
 
 TEST(ProcessResponse, Utf8DeclarationsInTheHeadAreConverted) {
@@ -47,7 +49,7 @@ TEST(ProcessResponse, Utf8DeclarationsInTheHeadAreConverted) {
         R"(<meta charset=UTF8>)",
         R"(<meta http-equiv="Content-Type" content="text/html; charset=utf-8">)"}) {
     const std::string page = Utf8Page(meta, body);
-    EXPECT_EQ(ProcessResponse(page, kOk), Utf8ToAnsi(page)) << meta;
+    EXPECT_EQ(ShownText(ProcessResponse(page, kOk)), Utf8ToAnsi(page)) << meta;
   }
 }
 
@@ -55,41 +57,43 @@ TEST(ProcessResponse, DeclarationsThatDoNotCount) {
   const std::string body = "第一章";
   // After the head: not searched.
   const std::string late = "<html><head><title>x</title></head><meta charset=utf-8>" + body;
-  EXPECT_EQ(ProcessResponse(late, kOk), late);
+  EXPECT_EQ(ShownText(ProcessResponse(late, kOk)), late);
   // "=" and the name on different lines.
   const std::string split = "<html><head><meta charset=\n\"utf-8\"></head>" + body;
-  EXPECT_EQ(ProcessResponse(split, kOk), "<html><head><meta charset=\"utf-8\"></head>" + body);
+  EXPECT_EQ(ShownText(ProcessResponse(split, kOk)),
+            "<html><head><meta charset=\"utf-8\"></head>" + body);
   // GBK declared: taken as it is.
   const std::string gbk = "<html><head><meta charset=gbk></head>" + Gbk(body);
-  EXPECT_EQ(ProcessResponse(gbk, kOk), gbk);
+  EXPECT_EQ(ShownText(ProcessResponse(gbk, kOk)), gbk);
 }
 
 TEST(ProcessResponse, UpperCaseHeadEndMeansTheWholePageIsSearched) {
   const std::string page = "<html><HEAD><title>x</title></HEAD><meta charset=utf-8>第一章";
-  EXPECT_EQ(ProcessResponse(page, kOk), Utf8ToAnsi(page));
+  EXPECT_EQ(ShownText(ProcessResponse(page, kOk)), Utf8ToAnsi(page));
 }
 
 TEST(ProcessResponse, CharactersOutsideTheCodePage) {
   // An emoji converts to two question marks, which become one space; so does
   // a genuine "??" of a converted page, while "???" keeps one.
   const std::string page = Utf8Page("<meta charset=utf-8>", "a😀b??c???d");
-  EXPECT_EQ(ProcessResponse(page, kOk), Utf8ToAnsi(Utf8Page("<meta charset=utf-8>", "a b c ?d")));
+  EXPECT_EQ(ShownText(ProcessResponse(page, kOk)),
+            Utf8ToAnsi(Utf8Page("<meta charset=utf-8>", "a b c ?d")));
   // Not converted: no replacement.
   const std::string gbk = "<html><head></head>a??b";
-  EXPECT_EQ(ProcessResponse(gbk, kOk), gbk);
+  EXPECT_EQ(ShownText(ProcessResponse(gbk, kOk)), gbk);
 }
 
 TEST(ProcessResponse, PageClaimingUtf8ButHoldingGbkIsLeftAlone) {
   std::string gbkText;
   for (int i = 0; i < 40; ++i) gbkText += Gbk("这是一段中文的正文。");
   const std::string page = "<html><head><meta charset=utf-8></head><body>" + gbkText + "</body>";
-  EXPECT_EQ(ProcessResponse(page, kOk), page);
+  EXPECT_EQ(ShownText(ProcessResponse(page, kOk)), page);
   // However short the text, among however much ASCII markup.
   const std::string markup(60000, ' ');
   for (const char* text : {"第第第第", "第一章"}) {
     const std::string shortPage =
         "<html><head><meta charset=utf-8></head><body>" + markup + Gbk(text) + "</body>";
-    EXPECT_EQ(ProcessResponse(shortPage, kOk), shortPage) << text;
+    EXPECT_EQ(ShownText(ProcessResponse(shortPage, kOk)), shortPage) << text;
   }
 
   // A genuine UTF-8 page with a few stray bytes is still converted.
@@ -97,7 +101,7 @@ TEST(ProcessResponse, PageClaimingUtf8ButHoldingGbkIsLeftAlone) {
   for (int i = 0; i < 40; ++i) utf8Text += "这是一段中文的正文。";
   const std::string damaged =
       "<html><head><meta charset=utf-8></head><body>" + utf8Text + "\xff\xfe</body>";
-  const std::string converted = ProcessResponse(damaged, kOk);
+  const std::string converted = ShownText(ProcessResponse(damaged, kOk));
   EXPECT_NE(converted.find(Gbk("这是一段中文的正文。")), std::string::npos);
 }
 
@@ -119,7 +123,7 @@ TEST(ProcessResponse, DeclarationTestAgreesWithItsPatternOnAnyHead) {
     const bool expected = pattern.Search(head).Matched();
     declared += expected;
     const std::string page = head + "</head>" + body;
-    const bool converted = ProcessResponse(page, kOk) != DecodeEntities(page);
+    const bool converted = ShownText(ProcessResponse(page, kOk)) != DecodeEntities(page);
     ASSERT_EQ(converted, expected) << "head: " << head;
   }
   EXPECT_GT(declared, 300);  // both answers were tried often
@@ -133,7 +137,7 @@ TEST(ProcessResponse, LongScriptLineBeforeTheDeclaration) {
   for (int i = 0; i < 15000; ++i) script += "var a=1;b=c+2;";
   const std::string page =
       "<html><head>" + script + "</script>\n<meta charset=\"utf-8\"></head><body>第一章</body>";
-  const std::string text = ProcessResponse(page, kOk);
+  const std::string text = ShownText(ProcessResponse(page, kOk));
   EXPECT_NE(text.find(Gbk("第一章")), std::string::npos);
 }
 
@@ -143,38 +147,40 @@ TEST(ProcessResponse, ContentTypeCharsetCountsWhenTheHeadSaysNothing) {
        {"text/html; charset=utf-8", "text/html;charset=UTF8", "text/html; Charset=\"Utf-8\""}) {
     const std::string headers =
         std::string("HTTP/1.1 200 OK\r\nContent-Type: ") + contentType + "\r\n\r\n";
-    EXPECT_EQ(ProcessResponse(page, headers), Utf8ToAnsi(page)) << contentType;
+    EXPECT_EQ(ShownText(ProcessResponse(page, headers)), Utf8ToAnsi(page)) << contentType;
   }
-  EXPECT_EQ(ProcessResponse(page, "HTTP/1.1 200 OK\r\ncontent-type: text/html\r\n\r\n"), page);
-  EXPECT_EQ(
-      ProcessResponse(page, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=gbk\r\n\r\n"),
-      page);
+  EXPECT_EQ(ShownText(ProcessResponse(page, "HTTP/1.1 200 OK\r\ncontent-type: text/html\r\n\r\n")),
+            page);
+  EXPECT_EQ(ShownText(ProcessResponse(
+                page, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=gbk\r\n\r\n")),
+            page);
   // Even then a page whose bytes are not UTF-8 stays as it is.
   std::string gbkPage = "<html><head></head>";
   for (int i = 0; i < 40; ++i) gbkPage += Gbk("中文正文");
-  EXPECT_EQ(
-      ProcessResponse(gbkPage, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"),
-      gbkPage);
+  EXPECT_EQ(ShownText(ProcessResponse(
+                gbkPage, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n")),
+            gbkPage);
   // A head that declares GBK is believed over the answer header, however
   // little Chinese the page holds.
   for (const char* text : {"第", "第第第第", "第一章 雾起"}) {
     const std::string declaredGbk = "<html><head><meta charset=\"gbk\"></head>" + Gbk(text);
-    EXPECT_EQ(ProcessResponse(declaredGbk,
-                              "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"),
-              declaredGbk)
+    EXPECT_EQ(
+        ShownText(ProcessResponse(
+            declaredGbk, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n")),
+        declaredGbk)
         << text;
   }
 }
 
 TEST(ProcessResponse, ContentEncodingOfTheAnswer) {
   const std::string page = "<html><head></head><body>compressed page</body></html>";
-  EXPECT_EQ(
-      ProcessResponse(test::BrotliBytes(page), "HTTP/1.1 200 OK\r\nContent-Encoding: br\r\n\r\n"),
-      page);
-  EXPECT_EQ(ProcessResponse(test::ZlibBytes(page),
-                            "HTTP/1.1 200 OK\r\ncontent-encoding: deflate\r\n\r\n"),
+  EXPECT_EQ(ShownText(ProcessResponse(test::BrotliBytes(page),
+                                      "HTTP/1.1 200 OK\r\nContent-Encoding: br\r\n\r\n")),
             page);
-  EXPECT_EQ(ProcessResponse(test::GzipBytes(page), kOk), page);
+  EXPECT_EQ(ShownText(ProcessResponse(test::ZlibBytes(page),
+                                      "HTTP/1.1 200 OK\r\ncontent-encoding: deflate\r\n\r\n")),
+            page);
+  EXPECT_EQ(ShownText(ProcessResponse(test::GzipBytes(page), kOk)), page);
 }
 
 TEST(DecodeEntities, FixedReplacementsInOrder) {

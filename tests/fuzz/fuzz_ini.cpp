@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/headless_view.h"
 #include "app/settings.h"
 #include "tests/fuzz/fuzz_input.h"
 
@@ -106,18 +105,19 @@ std::string ReadFile(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void CheckStartup(App& app, HeadlessView& view) {
+void CheckStartup(App& app) {
   ApplyStartupSettings(app);
+  const WindowModel& model = app.model;
   const RunState& state = app.state;
   FUZZ_CHECK(state.delayMs >= 100 && state.delayMs <= 99999);
   FUZZ_CHECK(state.retryCount >= 0 && state.retryCount <= 99999);
   FUZZ_CHECK(state.threadCount >= 1 && state.threadCount <= 99);
-  FUZZ_CHECK(view.GetBox(Box::DelayMs) == std::to_string(state.delayMs));
-  FUZZ_CHECK(view.GetBox(Box::Address) == app.settings.Read(keys::Website));
-  FUZZ_CHECK(view.GetBox(Box::TextEnd) == app.settings.Read(keys::TextEnd));
+  FUZZ_CHECK(model.GetBox(Box::DelayMs) == std::to_string(state.delayMs));
+  FUZZ_CHECK(model.GetBox(Box::Address) == app.settings.Read(keys::Website));
+  FUZZ_CHECK(model.GetBox(Box::TextEnd) == app.settings.Read(keys::TextEnd));
   FUZZ_CHECK(state.lineMode ==
              std::clamp<long long>(app.settings.ReadInteger(keys::LineMode), INT_MIN, INT_MAX));
-  FUZZ_CHECK(view.IsOptionOn(Option::NextPage) == app.settings.ReadFlag(keys::GetNextPage));
+  FUZZ_CHECK(model.IsOptionOn(Option::NextPage) == app.settings.ReadFlag(keys::GetNextPage));
 }
 
 }  // namespace
@@ -135,8 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view file = in.Rest();
 
   ScratchDir::WriteFile("config.ini", file);
-  HeadlessView view;
-  App app{view, ScratchDir::Path()};
+  WindowModel model;
+  RecordingShell shell;
+  App app{model, shell, ScratchDir::Path()};
   Settings& settings = app.settings;
 
   const std::vector<std::string> names = KeysToWatch(file, key);
@@ -160,6 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  CheckStartup(app, view);
+  CheckStartup(app);
   return 0;
 }

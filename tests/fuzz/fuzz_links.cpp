@@ -7,8 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/app.h"
-#include "app/headless_view.h"
+#include "app/settings.h"
 #include "contents/links.h"
 #include "contents/url.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -114,25 +113,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::string_view page = in.Rest();
 
-  HeadlessView view;
-  view.SetBox(Box::Address, address);
-  App app{view, dir};
+  std::vector<ChapterEntry> entries = ExtractLinks(page, address);
+  FUZZ_CHECK(entries.size() <= Split(page, "</a>").size());
+  for (const ChapterEntry& e : entries) CheckEntry(e, address);
 
-  ExtractLinks(app, page);
-  FUZZ_CHECK(app.chapters.Size() <= Split(page, "</a>").size());
-  for (const ChapterEntry& e : app.chapters.Entries()) CheckEntry(e, address);
-
-  const std::vector<ChapterEntry> unique = LiteralRemoveDuplicates(app.chapters.Entries());
-  RemoveDuplicateUrls(app);
-  FUZZ_CHECK(SameEntries(app.chapters.Entries(), unique));
+  const std::vector<ChapterEntry> unique = LiteralRemoveDuplicates(entries);
+  RemoveDuplicateUrls(entries);
+  FUZZ_CHECK(SameEntries(entries, unique));
   std::set<std::string> urls;
-  for (const ChapterEntry& e : app.chapters.Entries()) FUZZ_CHECK(urls.insert(e.url).second);
+  for (const ChapterEntry& e : entries) FUZZ_CHECK(urls.insert(e.url).second);
 
-  const std::vector<ChapterEntry> kept =
-      LiteralCleanDubious(app.chapters.Entries(), app.settings.Read(keys::Keyword));
-  CleanDubiousLinks(app);
-  FUZZ_CHECK(app.state.dubiousCleaned);
-  FUZZ_CHECK(SameEntries(app.chapters.Entries(), kept));
+  const std::string keyword = Settings(dir).Read(keys::Keyword);
+  const std::vector<ChapterEntry> kept = LiteralCleanDubious(entries, keyword);
+  CleanDubiousLinks(entries, keyword);
+  FUZZ_CHECK(SameEntries(entries, kept));
 
   // Paging reads one link at a chosen position.
   const std::string url = ResolveHref(address, page, true, position);

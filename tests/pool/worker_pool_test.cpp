@@ -13,11 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/wait.h"
+
 namespace tarnlow {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test::WaitUntil;
 
 // Holds work items until the test opens it, so that what runs is up to the test.
 class Gate {
@@ -78,18 +81,6 @@ struct GatedItems {
   }
 };
 
-// The owner's event pump; `hook` runs on every call.
-struct PumpProbe {
-  int calls = 0;
-  std::function<void()> hook;
-  std::function<void()> Pump() {
-    return [this] {
-      ++calls;
-      if (hook) hook();
-    };
-  }
-};
-
 // Fails the spawn attempts marked false in `plan` (later ones succeed) and
 // records the stack size of every attempt.
 class ScriptedPool : public WorkerPool {
@@ -107,15 +98,22 @@ class ScriptedPool : public WorkerPool {
   }
 };
 
-template <class Condition>
-bool WaitUntil(Condition condition) {
-  const auto deadline = Clock::now() + 10s;
-  while (!condition()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
+// Opens the gate from another thread once a close is under way, a little
+// after the pool turned Closing, so that the close has already told the
+// workers to take no more items.
+class OpenWhenClosing {
+ public:
+  OpenWhenClosing(const WorkerPool& pool, Gate& gate)
+      : m_thread([&pool, &gate] {
+          WaitUntil([&] { return pool.State() == WorkerPool::kClosing; });
+          std::this_thread::sleep_for(20ms);
+          gate.Open();
+        }) {}
+  ~OpenWhenClosing() { m_thread.join(); }
+
+ private:
+  std::thread m_thread;
+};
 
 void ExpectClosedAndEmpty(const WorkerPool& pool) {
   EXPECT_EQ(pool.State(), WorkerPool::kClosed);
@@ -127,7 +125,7 @@ void ExpectClosedAndEmpty(const WorkerPool& pool) {
 
 // Three workers each blocked in an item, 47 items behind them.
 void FillWithBlockedItems(WorkerPool& pool, GatedItems& items) {
-  ASSERT_TRUE(pool.Create(3, true));
+  ASSERT_TRUE(pool.Create(3));
   for (int i = 0; i < 50; ++i) ASSERT_TRUE(pool.Submit(items.Routine(), i));
   ASSERT_TRUE(WaitUntil([&] { return pool.BusyCount() == 3; }));
   EXPECT_EQ(pool.QueuedCount(), 47);
@@ -153,7 +151,7 @@ TEST(WorkerPoolStack, SmallStacksRunItems) {
     std::vector<std::size_t> stacks;
     {
       ScriptedPool pool;
-      ASSERT_TRUE(pool.Create(2, true, asked));
+      ASSERT_TRUE(pool.Create(2, asked));
       EXPECT_EQ(pool.attempts, (std::vector<std::size_t>{expected, expected}));
       for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(pool.Submit([&](int, int) {
@@ -169,7 +167,7 @@ TEST(WorkerPoolStack, SmallStacksRunItems) {
           stacks.push_back(size);
         }));
       }
-      ASSERT_TRUE(pool.Close(1, 0, true));
+      ASSERT_TRUE(pool.Close(1));
     }
     ASSERT_EQ(stacks.size(), 20u);
     for (std::size_t size : stacks) {
@@ -184,26 +182,26 @@ TEST(WorkerPoolStack, SmallStacksRunItems) {
 TEST(WorkerPoolCreate, ThreadCountBelowOneStartsThree) {
   for (int count : {0, -7}) {
     WorkerPool pool;
-    ASSERT_TRUE(pool.Create(count, true));
+    ASSERT_TRUE(pool.Create(count));
     EXPECT_EQ(pool.State(), WorkerPool::kRunning);
     EXPECT_EQ(pool.ThreadCount(), 3);
     EXPECT_EQ(pool.IdleThreadCount(), 3);
   }
   WorkerPool one;
-  ASSERT_TRUE(one.Create(1, true));
+  ASSERT_TRUE(one.Create(1));
   EXPECT_EQ(one.ThreadCount(), 1);
 }
 
 TEST(WorkerPoolCreate, SecondCreateOnRunningPoolChangesNothing) {
   std::atomic<int> ran{0};
   ScriptedPool pool;
-  ASSERT_TRUE(pool.Create(2, true));
-  EXPECT_FALSE(pool.Create(5, true));
+  ASSERT_TRUE(pool.Create(2));
+  EXPECT_FALSE(pool.Create(5));
   EXPECT_EQ(pool.attempts.size(), 2u);
   EXPECT_EQ(pool.ThreadCount(), 2);
   EXPECT_EQ(pool.State(), WorkerPool::kRunning);
   ASSERT_TRUE(pool.Submit([&](int, int) { ran.fetch_add(1); }));
-  ASSERT_TRUE(pool.Close(1, 0, true));
+  ASSERT_TRUE(pool.Close(1));
   EXPECT_EQ(ran.load(), 1);
 }
 
@@ -219,11 +217,11 @@ TEST(WorkerPoolCreate, ToleratesFourFailedThreadStartsInARow) {
     std::atomic<int> ran{0};
     ScriptedPool pool;
     pool.plan = c.plan;
-    ASSERT_TRUE(pool.Create(9, true));
+    ASSERT_TRUE(pool.Create(9));
     EXPECT_EQ(pool.attempts.size(), c.attempts);
     EXPECT_EQ(pool.ThreadCount(), c.threads);
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(pool.Submit([&](int, int) { ran.fetch_add(1); }));
-    ASSERT_TRUE(pool.Close(1, 0, true));
+    ASSERT_TRUE(pool.Close(1));
     EXPECT_EQ(ran.load(), 10);
   }
 }
@@ -231,14 +229,14 @@ TEST(WorkerPoolCreate, ToleratesFourFailedThreadStartsInARow) {
 TEST(WorkerPoolCreate, NoThreadStartedLeavesPoolClosed) {
   ScriptedPool pool;
   pool.plan.assign(9, false);
-  EXPECT_FALSE(pool.Create(9, true));
+  EXPECT_FALSE(pool.Create(9));
   EXPECT_EQ(pool.attempts.size(), 5u);
   ExpectClosedAndEmpty(pool);
   EXPECT_FALSE(pool.Submit([](int, int) {}));
   EXPECT_EQ(pool.QueuedCount(), 0);
 
   pool.plan.clear();
-  ASSERT_TRUE(pool.Create(2, true));
+  ASSERT_TRUE(pool.Create(2));
   EXPECT_EQ(pool.ThreadCount(), 2);
 }
 
@@ -251,7 +249,7 @@ TEST(WorkerPoolSubmit, RejectedOutsideRunningOrWithoutRoutine) {
   EXPECT_FALSE(pool.Submit(count));
   EXPECT_EQ(pool.QueuedCount(), 0);
 
-  ASSERT_TRUE(pool.Create(1, true));
+  ASSERT_TRUE(pool.Create(1));
   ASSERT_TRUE(pool.Submit(items.Routine()));
   ASSERT_TRUE(pool.Submit(count));
   ASSERT_TRUE(WaitUntil([&] { return pool.BusyCount() == 1; }));
@@ -260,7 +258,7 @@ TEST(WorkerPoolSubmit, RejectedOutsideRunningOrWithoutRoutine) {
   EXPECT_EQ(pool.QueuedCount(), 1);
 
   items.gate.Open();
-  ASSERT_TRUE(pool.Close(1, 0, true));
+  ASSERT_TRUE(pool.Close(1));
   EXPECT_EQ(ran.load(), 1);
   EXPECT_FALSE(pool.Submit(count));
   EXPECT_EQ(pool.QueuedCount(), 0);
@@ -270,11 +268,11 @@ TEST(WorkerPoolSubmit, RejectedOutsideRunningOrWithoutRoutine) {
 TEST(WorkerPoolSubmit, ItemsStartInOrderWithBothArguments) {
   std::vector<std::pair<int, int>> seen;  // one worker: no lock needed
   WorkerPool pool;
-  ASSERT_TRUE(pool.Create(1, true));
+  ASSERT_TRUE(pool.Create(1));
   for (int i = 1; i <= 200; ++i) {
     ASSERT_TRUE(pool.Submit([&](int a, int b) { seen.emplace_back(a, b); }, i, -3 * i));
   }
-  ASSERT_TRUE(pool.Close(1, 0, true));
+  ASSERT_TRUE(pool.Close(1));
   ASSERT_EQ(seen.size(), 200u);
   for (int i = 1; i <= 200; ++i) EXPECT_EQ(seen[i - 1], std::pair(i, -3 * i));
 }
@@ -283,12 +281,11 @@ class WorkerPoolDropModes : public testing::TestWithParam<int> {};
 
 TEST_P(WorkerPoolDropModes, RunningItemsFinishQueuedOnesNeverRun) {
   GatedItems items;
-  PumpProbe pump;
-  WorkerPool pool(pump.Pump());
+  WorkerPool pool;
   const GateGuard guard(items.gate);
   ASSERT_NO_FATAL_FAILURE(FillWithBlockedItems(pool, items));
-  // Opened from inside the wait, once the close has set everything in motion.
-  pump.hook = [&] { items.gate.Open(); };
+  // Opened during the wait, once the close has set everything in motion.
+  const OpenWhenClosing opener(pool, items.gate);
   EXPECT_TRUE(pool.Close(GetParam()));
   EXPECT_EQ(items.started.load(), 3);
   EXPECT_EQ(items.finished.load(), 3);
@@ -299,11 +296,10 @@ INSTANTIATE_TEST_SUITE_P(OutOfRangeCountsAsZero, WorkerPoolDropModes, testing::V
 
 TEST(WorkerPoolClose, DrainingModeRunsEverythingQueued) {
   GatedItems items;
-  PumpProbe pump;
-  WorkerPool pool(pump.Pump());
+  WorkerPool pool;
   const GateGuard guard(items.gate);
   ASSERT_NO_FATAL_FAILURE(FillWithBlockedItems(pool, items));
-  pump.hook = [&] { items.gate.Open(); };
+  const OpenWhenClosing opener(pool, items.gate);
   EXPECT_TRUE(pool.Close(1));
   EXPECT_EQ(items.finished.load(), 50);
   ExpectClosedAndEmpty(pool);
@@ -320,7 +316,7 @@ TEST(WorkerPoolClose, NonWaitingModesReturnAtOnce) {
     EXPECT_TRUE(pool.Close(mode));
     EXPECT_EQ(pool.State(), WorkerPool::kClosing);
     EXPECT_FALSE(pool.Submit([](int, int) {}));
-    EXPECT_FALSE(pool.Create(3, true));
+    EXPECT_FALSE(pool.Create(3));
     items.gate.Open();
     ASSERT_TRUE(WaitUntil([&] { return pool.State() == WorkerPool::kClosed; }));
     EXPECT_EQ(items.finished.load(), runs);
@@ -329,95 +325,66 @@ TEST(WorkerPoolClose, NonWaitingModesReturnAtOnce) {
 }
 
 TEST(WorkerPoolClose, TimedOutCloseLeavesPoolClosingUntilItemEnds) {
-  for (bool noPump : {true, false}) {
-    SCOPED_TRACE(noPump);
-    GatedItems items;
-    WorkerPool pool;
-    const GateGuard guard(items.gate);
-    ASSERT_TRUE(pool.Create(2, true));
-    ASSERT_TRUE(pool.Submit(items.Routine()));
-    ASSERT_TRUE(WaitUntil([&] { return pool.BusyCount() == 1; }));
-    const auto start = Clock::now();
-    EXPECT_FALSE(pool.Close(0, 60, noPump));
-    EXPECT_GE(Clock::now() - start, 60ms);
-    EXPECT_EQ(pool.State(), WorkerPool::kClosing);
-    EXPECT_FALSE(pool.Close(1, 0, true));
-    EXPECT_FALSE(pool.Create(2, true));
+  GatedItems items;
+  WorkerPool pool;
+  const GateGuard guard(items.gate);
+  ASSERT_TRUE(pool.Create(2));
+  ASSERT_TRUE(pool.Submit(items.Routine()));
+  ASSERT_TRUE(WaitUntil([&] { return pool.BusyCount() == 1; }));
+  const auto start = Clock::now();
+  EXPECT_FALSE(pool.Close(0, 60));
+  EXPECT_GE(Clock::now() - start, 60ms);
+  EXPECT_EQ(pool.State(), WorkerPool::kClosing);
+  EXPECT_FALSE(pool.Close(1));
+  EXPECT_FALSE(pool.Create(2));
 
-    items.gate.Open();
-    ASSERT_TRUE(WaitUntil([&] { return pool.State() == WorkerPool::kClosed; }));
-    EXPECT_EQ(items.finished.load(), 1);
-    ExpectClosedAndEmpty(pool);
-    ASSERT_TRUE(pool.Create(2, true));
-    EXPECT_EQ(pool.ThreadCount(), 2);
-  }
+  items.gate.Open();
+  ASSERT_TRUE(WaitUntil([&] { return pool.State() == WorkerPool::kClosed; }));
+  EXPECT_EQ(items.finished.load(), 1);
+  ExpectClosedAndEmpty(pool);
+  ASSERT_TRUE(pool.Create(2));
+  EXPECT_EQ(pool.ThreadCount(), 2);
 }
 
 TEST(WorkerPoolClose, ClosedPoolClosesAndCreatesAgain) {
   std::atomic<int> ran{0};
   WorkerPool pool;
   EXPECT_TRUE(pool.Close());
-  EXPECT_TRUE(pool.Close(1, 100, true));
+  EXPECT_TRUE(pool.Close(1, 100));
   ExpectClosedAndEmpty(pool);
 
   for (int run = 1; run <= 3; ++run) {
-    ASSERT_TRUE(pool.Create(run + 1, true));
+    ASSERT_TRUE(pool.Create(run + 1));
     EXPECT_EQ(pool.ThreadCount(), run + 1);
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(pool.Submit([&](int, int) { ran.fetch_add(1); }));
-    ASSERT_TRUE(pool.Close(1, 0, true));
+    ASSERT_TRUE(pool.Close(1));
     ExpectClosedAndEmpty(pool);
     EXPECT_TRUE(pool.Close());
   }
   EXPECT_EQ(ran.load(), 30);
 }
 
-TEST(WorkerPoolPump, PumpsWhileWaitingUnlessTold) {
-  PumpProbe pump;
-  {
-    GatedItems items;
-    WorkerPool pool(pump.Pump());
-    const GateGuard guard(items.gate);
-    ASSERT_TRUE(pool.Create(3));
-    EXPECT_GE(pump.calls, 2);  // after each thread start but the last
-
-    ASSERT_TRUE(pool.Submit(items.Routine()));
-    ASSERT_TRUE(WaitUntil([&] { return pool.BusyCount() == 1; }));
-    pump.calls = 0;
-    pump.hook = [&] {
-      if (pump.calls == 3) items.gate.Open();
-    };
-    EXPECT_TRUE(pool.Close(0));
-    EXPECT_GE(pump.calls, 3);
-  }
-
-  pump.calls = 0;
-  pump.hook = nullptr;
-  {
-    GatedItems items;
-    WorkerPool pool(pump.Pump());
-    const GateGuard guard(items.gate);
-    ASSERT_TRUE(pool.Create(3, true));
-    ASSERT_TRUE(pool.Submit(items.Routine()));
-    ASSERT_TRUE(WaitUntil([&] { return pool.BusyCount() == 1; }));
-    std::thread opener([&] {
-      std::this_thread::sleep_for(50ms);
-      items.gate.Open();
-    });
-    EXPECT_TRUE(pool.Close(0, 0, true));
-    opener.join();
-    EXPECT_EQ(items.finished.load(), 1);
-    EXPECT_EQ(pump.calls, 0);
-  }
+TEST(WorkerPoolClose, WaitingCloseReturnsOnceTheRunningItemEnds) {
+  GatedItems items;
+  WorkerPool pool;
+  const GateGuard guard(items.gate);
+  ASSERT_TRUE(pool.Create(3));
+  ASSERT_TRUE(pool.Submit(items.Routine()));
+  ASSERT_TRUE(WaitUntil([&] { return pool.BusyCount() == 1; }));
+  std::thread opener([&] {
+    std::this_thread::sleep_for(50ms);
+    items.gate.Open();
+  });
+  EXPECT_TRUE(pool.Close(0));
+  opener.join();
+  EXPECT_EQ(items.finished.load(), 1);
 }
 
-TEST(WorkerPoolPump, PumpsEveryHundredStopPackets) {
-  PumpProbe pump;
-  WorkerPool pool(pump.Pump());
-  ASSERT_TRUE(pool.Create(250, true, 8192));
+TEST(WorkerPoolClose, ManySmallStackedThreadsStartAndStop) {
+  WorkerPool pool;
+  ASSERT_TRUE(pool.Create(250, 8192));
   ASSERT_EQ(pool.ThreadCount(), 250);
-  EXPECT_EQ(pump.calls, 0);
   EXPECT_TRUE(pool.Close(2));
-  EXPECT_EQ(pump.calls, 2);
 }
 
 // Only the owner submits and polls: whenever IsIdle says so, every item
@@ -425,7 +392,7 @@ TEST(WorkerPoolPump, PumpsEveryHundredStopPackets) {
 TEST(WorkerPoolIdle, NeverIdleWhileAnItemIsQueuedOrRunning) {
   std::atomic<int> unfinished{0};
   WorkerPool pool;
-  ASSERT_TRUE(pool.Create(9, true));
+  ASSERT_TRUE(pool.Create(9));
   int idleSeen = 0;
   const auto checkIdle = [&] {
     if (!pool.IsIdle()) return false;
@@ -446,7 +413,7 @@ TEST(WorkerPoolIdle, NeverIdleWhileAnItemIsQueuedOrRunning) {
     }
   }
   EXPECT_GE(idleSeen, 10000);
-  ASSERT_TRUE(pool.Close(1, 0, true));
+  ASSERT_TRUE(pool.Close(1));
   EXPECT_EQ(unfinished.load(), 0);
 }
 
@@ -460,7 +427,7 @@ TEST(WorkerPoolDestroy, WaitsForRunningItems) {
   };
 
   auto pool = std::make_unique<WorkerPool>();
-  ASSERT_TRUE(pool->Create(3, true));
+  ASSERT_TRUE(pool->Create(3));
   for (int i = 0; i < 30; ++i) ASSERT_TRUE(pool->Submit(slow));
   ASSERT_TRUE(WaitUntil([&] { return pool->BusyCount() == 3; }));
   pool.reset();
@@ -471,10 +438,10 @@ TEST(WorkerPoolDestroy, WaitsForRunningItems) {
   GatedItems items;
   auto closing = std::make_unique<WorkerPool>();
   const GateGuard guard(items.gate);
-  ASSERT_TRUE(closing->Create(2, true));
+  ASSERT_TRUE(closing->Create(2));
   ASSERT_TRUE(closing->Submit(items.Routine()));
   ASSERT_TRUE(WaitUntil([&] { return closing->BusyCount() == 1; }));
-  EXPECT_FALSE(closing->Close(0, 1, true));
+  EXPECT_FALSE(closing->Close(0, 1));
   std::thread opener([&] {
     std::this_thread::sleep_for(30ms);
     items.gate.Open();

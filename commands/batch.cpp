@@ -1,4 +1,4 @@
-#include "chapters/batch.h"
+#include "commands/batch.h"
 
 #include "app/app.h"
 #include "app/run_log.h"
@@ -42,7 +42,7 @@ std::string StoredBatchText(App& app) {
 
 std::string BatchDialogText(App& app) {
   const std::string stored = StoredBatchText(app);
-  const std::string address = app.view.GetBox(Box::Address);
+  const std::string address = app.model.GetBox(Box::Address);
   if (address.empty()) return stored;
   for (const std::string& line : Split(stored, "\r\n")) {
     if (line == address) return stored;
@@ -51,42 +51,42 @@ std::string BatchDialogText(App& app) {
 }
 
 void RunBatchTasks(App& app) {
-  View& view = app.view;
+  WindowModel& model = app.model;
   const std::vector<std::string> tasks = app.batchTasks;
   if (tasks.empty()) {
-    view.ShowMessage(Gbk<"任务无效！">(), Gbk<"提示">(), MessageIcon::Information);
+    app.shell.ShowMessage(Gbk<"任务无效！">(), Gbk<"提示">(), MessageIcon::Information);
     return;
   }
 
   ClearLog(app);
-  view.SetBox(Box::Address, "");
-  view.EnableBatchMenu(false);
+  model.SetBox(Box::Address, "");
+  model.EnableBatchMenu(false);
   app.state.busy = true;
   app.state.batchMode = true;
-  view.EnableExecute(false);
+  model.EnableExecute(false);
   for (Box box :
        {Box::ListBegin, Box::ListEnd, Box::TextBegin, Box::TextEnd, Box::Address, Box::SaveName}) {
-    view.EnableBox(box, false);
+    model.EnableBox(box, false);
   }
-  view.SetTitle(Gbk<"批处理 - ">() + WindowTitle());
+  model.SetTitle(Gbk<"批处理 - ">() + WindowTitle());
 
   for (std::size_t t = 1; t <= tasks.size(); ++t) {
-    view.EnableCancel(true);
+    model.EnableCancel(true);
     // A cancel belongs to the task it came in; one the contents command left
     // standing (its fetch failed or found nothing) must not end this task.
     app.state.cancelRequested = false;
-    view.SetBox(Box::Address, tasks[t - 1]);
+    model.SetBox(Box::Address, tasks[t - 1]);
     if (GetContents(app)) DownloadChapters(app, static_cast<int>(t));
     // The window is closing: the stored list keeps this task and the later
     // ones. The commands may have returned without ending the process when
     // the close came during their last wait.
     if (app.log.exitRequested) {
-      view.EndProcess();
+      app.shell.EndProcess();
       return;
     }
-    view.ListClear();
+    model.ListClear();
     app.chapters.Clear();
-    view.SetBox(Box::SaveName, "");
+    model.SetBox(Box::SaveName, "");
     app.settings.Write(keys::Webs, JoinTasks(tasks, t));
   }
 
@@ -94,10 +94,10 @@ void RunBatchTasks(App& app) {
   app.batchTasks.clear();
   app.state.batchMode = false;
   app.state.busy = false;
-  view.SetBox(Box::Address, "");
+  model.SetBox(Box::Address, "");
   ResetMainWindow(app);
   SaveLogFile(app);
-  view.EnableBox(Box::SaveName, true);
+  model.EnableBox(Box::SaveName, true);
 }
 
 }  // namespace tarnlow

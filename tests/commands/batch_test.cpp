@@ -1,4 +1,4 @@
-// Batch runs through the headless view against a local server.
+// Batch runs through the window model against a local server.
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,8 @@
 #include <thread>
 
 #include "app/app.h"
-#include "app/headless_view.h"
 #include "app/run_log.h"
-#include "chapters/batch.h"
+#include "commands/batch.h"
 #include "tests/support/support.h"
 #include "tests/support/test_server.h"
 #include "text/codepage.h"
@@ -50,15 +49,19 @@ class BatchTest : public ::testing::Test {
         server.Serve(root + std::to_string(n) + ".html", Chapter(book + std::to_string(n)));
       }
     }
-    // What the stored list and the address box hold whenever the run pumps.
-    view.SetPumpHook([this] { seen[view.GetBox(Box::Address)] = app.settings.Read(keys::Webs); });
+    // What the stored list and the address box hold whenever the run shows
+    // a status.
+    model.SetStatusHook([this](const std::string&) {
+      seen[model.GetBox(Box::Address)] = app.settings.Read(keys::Webs);
+    });
   }
   std::string Url(const char* path) { return server.Url(path); }
 
   test::TempDir dir;
   test::TestServer server;
-  HeadlessView view;
-  App app{view, dir.Path()};
+  WindowModel model{Recording::On};
+  RecordingShell shell;
+  App app{model, shell, dir.Path()};
   std::map<std::string, std::string> seen;
 };
 
@@ -73,11 +76,11 @@ TEST_F(BatchTest, AcceptsOnlyAddressesWithAPath) {
 
 TEST_F(BatchTest, DialogOffersTheAddressBeingWorkedOn) {
   EXPECT_EQ(BatchDialogText(app), "");
-  view.SetBox(Box::Address, "X");
+  model.SetBox(Box::Address, "X");
   EXPECT_EQ(BatchDialogText(app), "X\r\n");
   app.settings.Write(keys::Webs, "A||X||");
   EXPECT_EQ(BatchDialogText(app), "A\r\nX\r\n");
-  view.SetBox(Box::Address, "Y");
+  model.SetBox(Box::Address, "Y");
   EXPECT_EQ(BatchDialogText(app), "A\r\nX\r\nY\r\n");
 }
 
@@ -92,8 +95,8 @@ TEST_F(BatchTest, RunsEveryTaskShrinkingTheStoredList) {
   EXPECT_TRUE(app.batchTasks.empty());
   EXPECT_FALSE(app.state.busy);
   EXPECT_FALSE(app.state.batchMode);
-  EXPECT_EQ(view.Title(), WindowTitle());
-  EXPECT_TRUE(view.Messages().empty());
+  EXPECT_EQ(model.Title(), WindowTitle());
+  EXPECT_TRUE(shell.Messages().empty());
 
   ASSERT_EQ(app.savedBooks.size(), 2u);
   EXPECT_EQ(test::ReadFile(dir.Path() / "Download" / "书a.txt"),
@@ -118,7 +121,7 @@ TEST_F(BatchTest, ProgressShowsTheTaskCountAndNumber) {
   AcceptBatchList(app, Url("/a/") + "\r\n" + Url("/b/") + "\r\n" + Url("/c/"), true);
   RunBatchTasks(app);
   bool seenTask2 = false;
-  for (const auto& s : view.StatusHistory()) {
+  for (const auto& s : model.StatusHistory()) {
     seenTask2 = seenTask2 || GbkToUtf8(s.text).rfind(" 任务数量：3\r\n 当前任务：2\r\n", 0) == 0;
   }
   EXPECT_TRUE(seenTask2);
@@ -141,8 +144,8 @@ TEST_F(BatchTest, CancelEndsOnlyTheTaskInProgress) {
 TEST_F(BatchTest, NoValidTaskSaysSo) {
   AcceptBatchList(app, "nothing here\r\n", true);
   RunBatchTasks(app);
-  ASSERT_EQ(view.Messages().size(), 1u);
-  EXPECT_EQ(view.Messages()[0].text, Gbk("任务无效！"));
+  ASSERT_EQ(shell.Messages().size(), 1u);
+  EXPECT_EQ(shell.Messages()[0].text, Gbk("任务无效！"));
   EXPECT_EQ(app.settings.Read(keys::Webs), "");
 }
 

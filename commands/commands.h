@@ -1,6 +1,8 @@
 #pragma once
-// The main window's two buttons and its close box, written against the view
-// so that the desktop window and the command-line program share them.
+// The main window's two buttons and its close box, shared by the desktop
+// window and the command-line program. ExecuteCommand runs on the command
+// thread (CommandThread); CancelOrReset and QueryClose are called from the UI
+// thread at any moment and only set flags while a command runs.
 
 namespace tarnlow {
 
@@ -12,7 +14,8 @@ struct App;
 bool ExecuteCommand(App& app);
 
 // The cancel button: while a command runs, asks it to stop; otherwise
-// returns the window to idle.
+// returns the window to idle. A click while the command thread is just
+// starting or finishing a command (commandRunning without busy) is ignored.
 void CancelOrReset(App& app);
 
 // The close box: while a command runs, asks it to end the process and

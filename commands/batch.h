@@ -25,9 +25,10 @@ std::string StoredBatchText(App& app);
 // line, plus the address box's address when it is not among them.
 std::string BatchDialogText(App& app);
 
-// Runs the accepted tasks one after the other: contents, then chapters, with
-// batch mode on; the stored list shrinks as tasks end; log.log is written at
-// the end. Shows "任务无效！" when there are no tasks.
+// Runs the accepted tasks one after the other, on the command thread:
+// contents, then chapters, with batch mode on; the stored list shrinks as
+// tasks end; log.log is written at the end. Shows "任务无效！" when there are
+// no tasks.
 void RunBatchTasks(App& app);
 
 }  // namespace tarnlow

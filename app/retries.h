@@ -1,0 +1,30 @@
+#pragma once
+// The one retry loop of the program, shared by the contents page, the further
+// contents pages and every chapter: up to `attempts` fetches with a wait after
+// each failure (the last one included), ended early by a cancel or a close.
+
+#include <functional>
+#include <string_view>
+
+#include "fetch/fetch_page.h"
+
+namespace tarnlow {
+
+struct RetryOptions {
+  int attempts = 1;  // the retry count + 1; fewer than 1 counts as 1
+  int delayMs = 0;   // the wait after every failed attempt
+  // Asked before every attempt and during the waits: true ends the attempts,
+  // and the result is Cancelled.
+  std::function<bool()> stop;
+  // Asked while a transfer runs and right after it: true drops what it
+  // fetched, and the result is Cancelled. Empty: `stop` is asked.
+  std::function<bool()> stopFetch;
+  // Called after a failed attempt other than the first (its 1-based number),
+  // before the wait: the retry texts.
+  std::function<void(int attempt)> onRetry;
+};
+
+// The first page that comes, or the last failure, or Cancelled.
+FetchResult FetchWithRetries(std::string_view url, const RetryOptions& options);
+
+}  // namespace tarnlow
