@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
@@ -20,6 +19,7 @@
 #include "ui/fonts.h"
 #include "ui/model_feed.h"
 #include "ui/qt_text.h"
+#include "ui/status_panel.h"
 #include "ui/thread_count.h"
 
 namespace tarnlow::ui {
@@ -138,20 +138,9 @@ void MainWindow::BuildControls() {
   m_execute->setObjectName(QStringLiteral("按钮_执行"));
   m_execute->setGeometry(232, 232, 208, 71);
 
-  m_status = new QPlainTextEdit(m_container);
+  m_status = new StatusPanel(m_container);
   m_status->setObjectName(QStringLiteral("编辑框_输出"));
   m_status->setGeometry(32, 320, 704, 148);
-  m_status->setReadOnly(true);
-  m_status->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  m_status->setLineWrapMode(QPlainTextEdit::NoWrap);
-  m_status->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  m_status->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QPalette palette = m_status->palette();
-  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-    palette.setColor(group, QPalette::Text, QColor(0, 0, 128));
-    palette.setColor(group, QPalette::Base, Qt::white);
-  }
-  m_status->setPalette(palette);
 
   m_clipboardTimer = new QTimer(this);
   m_clipboardTimer->setObjectName(QStringLiteral("时钟_监视剪辑版"));

@@ -19,7 +19,6 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
@@ -33,6 +32,7 @@ namespace tarnlow::ui {
 class ChapterListModel;
 class ModelFeed;
 class RuntimeLibraries;
+class StatusPanel;
 
 // The input dialog's record (its prompt, mode and whether the user saved),
 // kept by the main window for as long as it lives.
@@ -54,7 +54,7 @@ class MainWindow : public QMainWindow {
   // The controls, for the parts of the program that bind further events.
   QLineEdit* BoxEdit(Box box) const { return m_boxes[static_cast<int>(box)]; }
   QListView* ListBox() const { return m_list; }
-  QPlainTextEdit* StatusPanel() const { return m_status; }
+  StatusPanel* StatusBox() const { return m_status; }
   QPushButton* ExecuteButton() const { return m_execute; }
   QPushButton* CancelButton() const { return m_cancel; }
   QLabel* AddressLabel() const { return m_addressLabel; }
@@ -117,7 +117,7 @@ class MainWindow : public QMainWindow {
   std::vector<QLabel*> m_labels;
   QListView* m_list = nullptr;
   ChapterListModel* m_listModel = nullptr;
-  QPlainTextEdit* m_status = nullptr;
+  StatusPanel* m_status = nullptr;
   QPushButton* m_execute = nullptr;
   QPushButton* m_cancel = nullptr;
   QMenu* m_mainMenu = nullptr;

@@ -1,7 +1,6 @@
 #include "ui/program.h"
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 #include <utility>
 
@@ -12,6 +11,7 @@
 #include "text/codepage.h"
 #include "ui/main_window.h"
 #include "ui/modal.h"
+#include "ui/status_panel.h"
 
 namespace tarnlow::ui {
 
@@ -57,7 +57,7 @@ bool Program::CreateMainWindow() {
   m_model.SetExecuteCaption(CaptionContents());
   m_model.SetStatus(IdleHelpText(), false);
 
-  m_libraries.MenuHide(m_window->StatusPanel());
+  m_libraries.MenuHide(m_window->StatusBox());
   m_libraries.MenuHide(m_window->BoxEdit(Box::DelayMs));
   m_libraries.MenuHide(m_window->BoxEdit(Box::Retry));
 

@@ -5,15 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextCursor>
 #include <QTimer>
 
 #include "app/app.h"
 #include "ui/chapter_list_model.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
+#include "ui/status_panel.h"
 
 namespace tarnlow::ui {
 
@@ -60,11 +59,7 @@ void MainWindow::RenderBox(Box box) {
 }
 
 void MainWindow::RenderStatus() {
-  m_status->setPlainText(ToQtLines(m_model.Status()));
-  if (m_model.StatusCaretToEnd()) {
-    m_status->moveCursor(QTextCursor::End);
-    m_status->ensureCursorVisible();
-  }
+  m_status->SetStatusText(ToQtLines(m_model.Status()), m_model.StatusCaretToEnd());
 }
 
 void MainWindow::RenderWholeList() {

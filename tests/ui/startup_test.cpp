@@ -115,7 +115,7 @@ void StartupTest::settingsAsTheWindowShowsThem() {
   QVERIFY(font.families().size() > 1);
   QCOMPARE(font.pointSize(), 9);
   for (QWidget* control : std::initializer_list<QWidget*>{
-           window.ExecuteButton(), window.CancelButton(), window.ListBox(), window.StatusPanel(),
+           window.ExecuteButton(), window.CancelButton(), window.ListBox(), window.StatusBox(),
            window.AddressLabel(), program.Box(Box::DelayMs),
            window.findChild<QLabel*>(Q("标签1"))}) {
     QCOMPARE(control->font(), font);

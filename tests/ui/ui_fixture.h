@@ -6,7 +6,6 @@
 
 #include <QLineEdit>
 #include <QListView>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QString>
 
@@ -23,6 +22,7 @@
 #include "tests/support/support.h"
 #include "ui/main_window.h"
 #include "ui/program.h"
+#include "ui/status_panel.h"
 
 namespace tarnlow::ui::test {
 
@@ -60,7 +60,7 @@ class ProgramUnderTest {
   std::string Setting(const char* key) const;
 
   QLineEdit* Box(Box box) { return window().BoxEdit(box); }
-  QString StatusText() { return window().StatusPanel()->toPlainText(); }
+  QString StatusText() { return window().StatusBox()->StatusText(); }
   QString Caption() { return window().ExecuteButton()->text(); }
   QStringList ListTexts();
   // What the user does with a box as one edit: everything replaced by `text`.

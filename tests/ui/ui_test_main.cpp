@@ -20,8 +20,9 @@ int main(int argc, char** argv) {
   StartupTest startup;
   CommandsTest commands;
   ThreadDialogTest threadDialog;
+  StatusPanelTest statusPanel;
   ListFeedTest listFeed;
-  const std::vector<QObject*> tests = {&startup, &commands, &threadDialog, &listFeed};
+  const std::vector<QObject*> tests = {&startup, &commands, &threadDialog, &statusPanel, &listFeed};
 
   const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
   std::vector<char*> arguments = {argv[0]};

@@ -34,6 +34,13 @@ class ThreadDialogTest : public QObject {
   void threadCount();
 };
 
+class StatusPanelTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void longLinesAreCutForDisplayOnly_data();
+  void longLinesAreCutForDisplayOnly();
+};
+
 class ListFeedTest : public QObject {
   Q_OBJECT
  private slots:
