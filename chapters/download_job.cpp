@@ -8,6 +8,7 @@
 #include "app/run_log.h"
 #include "chapters/extraction.h"
 #include "chapters/save_book.h"
+#include "fetch/fetch_page.h"
 #include "pool/worker_pool.h"
 #include "text/codepage.h"
 

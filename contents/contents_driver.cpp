@@ -10,6 +10,7 @@
 #include "contents/paging.h"
 #include "contents/renumber.h"
 #include "contents/url.h"
+#include "fetch/fetch_page.h"
 #include "text/codepage.h"
 #include "text/text.h"
 

@@ -7,6 +7,7 @@
 #include "app/retries.h"
 #include "app/run_log.h"
 #include "contents/links.h"
+#include "fetch/fetch_page.h"
 #include "text/codepage.h"
 #include "text/text.h"
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "app/app.h"
@@ -115,8 +116,11 @@ TEST_F(SaveBookTest, AFailedWriteIsNotASave) {
     const rlimit limit{10000, 10000};
     setrlimit(RLIMIT_FSIZE, &limit);
     const bool saved = SaveChapterList(app);
+    // The write that failed is named by its errno.
+    const SaveResult direct = SaveBook(folder, "big", app.chapters.Entries());
     const bool ok = !saved && !fs::exists(folder / "big.txt") && shell.Messages().size() == 1 &&
-                    app.chapters[99].text.size() == 1000 && app.log.Text().empty();
+                    app.chapters[99].text.size() == 1000 && app.log.Text().empty() &&
+                    !direct.saved && direct.error == EFBIG;
     _exit(ok ? 0 : 1);
   }
   int status = 0;
@@ -124,6 +128,17 @@ TEST_F(SaveBookTest, AFailedWriteIsNotASave) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_FALSE(fs::exists(folder / "big.txt"));
+}
+
+TEST(SaveBookResult, SavedPathOrTheErrnoOfTheFailure) {
+  test::TempDir dir;
+  const SaveResult saved = SaveBook(dir.Path(), "b", {{"t", "u", "x\r\n"}});
+  EXPECT_TRUE(saved.saved);
+  EXPECT_EQ(saved.path, dir.Path() / "b.txt");
+  EXPECT_EQ(saved.error, 0);
+  const SaveResult missing = SaveBook(dir.Path() / "missing", "b", {});
+  EXPECT_FALSE(missing.saved);
+  EXPECT_EQ(missing.error, ENOENT);
 }
 
 TEST(FreeBookPath, ChineseNamesBecomeUtf8FileNames) {
