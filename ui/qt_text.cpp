@@ -1,0 +1,23 @@
+#include "ui/qt_text.h"
+
+#include "text/codepage.h"
+
+namespace tarnlow::ui {
+
+QString ToQt(std::string_view gbk) {
+  if (gbk.empty()) return {};
+  return QString::fromStdU16String(GbkToUtf16(gbk));
+}
+
+QString ToQtLines(std::string_view gbk) {
+  QString text = ToQt(gbk);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+std::string FromQt(const QString& text) {
+  if (text.isEmpty()) return {};
+  return Utf16ToGbk(text.toStdU16String());
+}
+
+}  // namespace tarnlow::ui
