@@ -1,6 +1,6 @@
 // tarnlow: the desktop program.
 //
-//   tarnlow [--home DIR]
+//   tarnlow [--home DIR] | --version
 //
 // The program directory (config.ini, cleantxt.list, log.log, Download) is
 // the executable's folder unless --home names another; the run-time
@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "app/program_dir.h"
+#include "app/version.h"
 #include "ui/fonts.h"
 #include "ui/program.h"
 
@@ -35,12 +36,17 @@ int main(int argc, char** argv) {
   std::filesystem::path home;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
+    if (argument == "--version") {
+      // Answered before Qt starts, so it works without a display.
+      std::printf("%s\n", tarnlow::VersionText("tarnlow").c_str());
+      return 0;
+    }
     if (argument == "--home" && i + 1 < argc) {
       home = argv[++i];
     } else if (argument.starts_with("--home=")) {
       home = argument.substr(7);
     } else {
-      std::fprintf(stderr, "usage: tarnlow [--home DIR]\n");
+      std::fprintf(stderr, "usage: tarnlow [--home DIR] | --version\n");
       return 2;
     }
   }
