@@ -52,6 +52,8 @@ const SettingKey FontName2{"FontName2", SettingType::Text, "微软雅黑", kNoMi
 const SettingKey FontSize2{"FontSize2", SettingType::Integer, "", kNoMin, kNoMax};
 const SettingKey Keyword{"Keyword", SettingType::Text, "第", kNoMin, kNoMax};
 const SettingKey Webs{"Webs", SettingType::Text, "", kNoMin, kNoMax};
+const SettingKey AutoText{"AutoText", SettingType::Flag, "1", kNoMin, kNoMax};
+const SettingKey HealthReport{"HealthReport", SettingType::Flag, "1", kNoMin, kNoMax};
 // clang-format on
 }  // namespace keys
 

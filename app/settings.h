@@ -26,6 +26,9 @@ extern const SettingKey OffCleanDubiousList, CleanDubiousList, AddNum, MonitorCl
     GetNextPage, Delay, Retry, OnTop, Download, AuthorBookName, LineMode, Website, ListTagBegin,
     ListTagEnd, TextBegin, TextEnd, FontName, FontSize, Thread, LogRefresh, FontName2, FontSize2,
     Keyword, Webs;
+// Settings of this program's own: finding chapter bodies without text marks,
+// and the health report after a chapter run.
+extern const SettingKey AutoText, HealthReport;
 }
 
 class Settings {

@@ -64,9 +64,10 @@ int PreviewCommand(const CliOptions& options) {
   const std::string page = FetchPage(options.arguments[0]);
   if (page.find(FetchFailedMarker()) != std::string::npos) PrintGbk(stderr, page + "\n");
   const auto rules = app.rules.Snapshot();
-  const std::string text =
-      ExtractChapterText(page, session.view().GetBox(Box::TextBegin),
-                         session.view().GetBox(Box::TextEnd), {app.state.lineMode, rules.get()});
+  const bool autoText = options.autoText.value_or(app.settings.ReadFlag(keys::AutoText));
+  const std::string text = ExtractChapterText(page, session.view().GetBox(Box::TextBegin),
+                                              session.view().GetBox(Box::TextEnd),
+                                              {app.state.lineMode, rules.get(), autoText});
   PrintGbk(stdout, text);
   return kExitOk;
 }

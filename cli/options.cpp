@@ -40,6 +40,7 @@ constexpr OptionInfo kOptions[] = {
     {"--clean-dubious", &CliOptions::cleanDubious},
     {"--keep-dubious-with-marks", &CliOptions::keepDubiousWithMarks},
     {"--renumber", &CliOptions::renumber},
+    {"--auto-text", &CliOptions::autoText},
 };
 
 std::optional<int> ParseNumber(std::string_view text) {
@@ -165,6 +166,8 @@ const std::string& UsageText() {
       "  --clean-dubious 0|1         drop links that do not look like chapters\n"
       "  --keep-dubious-with-marks 0|1  keep them when list marks are given\n"
       "  --renumber 0|1              renumber chapter titles\n"
+      "  --auto-text 0|1             find a chapter's text by itself when no text\n"
+      "                              marks are given and the built-in search misses\n"
       "  --help                      this text\n"
       "\n"
       "Exit status: 0 success, 1 the command failed, 2 a usage error.\n";

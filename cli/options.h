@@ -34,6 +34,7 @@ struct CliOptions {
   std::optional<bool> cleanDubious;
   std::optional<bool> keepDubiousWithMarks;
   std::optional<bool> renumber;
+  std::optional<bool> autoText;
 };
 
 struct ParseResult {
