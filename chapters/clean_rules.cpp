@@ -1,23 +1,40 @@
 #include "chapters/clean_rules.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
 #include "app/files.h"
-#include "text/regex.h"
 #include "text/text.h"
 
 namespace tarnlow {
 
-std::shared_ptr<const CleanRules::List> CleanRules::Snapshot() const {
+CleanRuleSet::CleanRuleSet(CleanRuleTexts rules) : m_texts(std::move(rules)) {
+  m_patterns.reserve(m_texts.size());
+  for (const std::string& rule : m_texts)
+    m_patterns.push_back(rule.empty() ? nullptr : RegexPattern::Compile(rule, 0, false));
+}
+
+std::shared_ptr<const CleanRuleSet> CleanRules::Snapshot() const {
   std::lock_guard lock(m_mutex);
-  return m_list;
+  return m_set;
 }
 
 void CleanRules::Replace(List rules) {
-  auto list = std::make_shared<const List>(std::move(rules));
+  auto set = std::make_shared<const CleanRuleSet>(std::move(rules));
   std::lock_guard lock(m_mutex);
-  m_list = std::move(list);
+  m_set = std::move(set);
+}
+
+void SkippedRules::Add(std::size_t rule) {
+  std::lock_guard lock(m_mutex);
+  const auto at = std::lower_bound(m_rules.begin(), m_rules.end(), rule);
+  if (at == m_rules.end() || *at != rule) m_rules.insert(at, rule);
+}
+
+std::vector<std::size_t> SkippedRules::Rules() const {
+  std::lock_guard lock(m_mutex);
+  return m_rules;
 }
 
 void LoadCleanRules(CleanRules& rules, const std::filesystem::path& dir) {
@@ -30,17 +47,23 @@ void LoadCleanRules(CleanRules& rules, const std::filesystem::path& dir) {
   rules.Replace(std::move(list));
 }
 
-std::string ApplyCleanRules(const CleanRules::List& rules, std::string text) {
-  for (const std::string& rule : rules) {
-    if (rule.empty()) continue;
-    Regex regex;
-    if (!regex.Compile(rule, 0, false)) continue;
-    std::string cleaned = regex.Replace(text, "");
+std::string ApplyCleanRules(const CleanRuleSet& rules, std::string text, SkippedRules* skipped) {
+  if (rules.empty()) return text;
+  RegexSubject subject(std::move(text));
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    // An empty rule cannot come from the file; it is skipped without a word.
+    if (rules[i].empty()) continue;
+    const RegexPattern* pattern = rules.Pattern(i);
     // A rule that gave up on its time limit leaves the text as it was.
-    if (regex.TimedOut()) continue;
-    text = std::move(cleaned);
+    if (pattern == nullptr || !subject.DeleteMatches(*pattern)) {
+      if (skipped != nullptr) skipped->Add(i);
+    }
   }
-  return text;
+  return subject.TakeText();
+}
+
+std::string ApplyCleanRules(const CleanRuleTexts& rules, std::string text) {
+  return ApplyCleanRules(CleanRuleSet(rules), std::move(text));
 }
 
 }  // namespace tarnlow

@@ -13,10 +13,12 @@ namespace tarnlow {
 // value other than 1 and 2), 1 one long line, 2 a line after every "。".
 struct TextOptions {
   int lineMode = 0;
-  const CleanRules::List* rules = nullptr;  // none: no clean rules
+  const CleanRuleSet* rules = nullptr;  // none: no clean rules
   // Without text marks, a body the built-in search misses or gets plainly
   // wrong is found by the page's largest block of running text instead.
   bool autoText = false;
+  // Where the rules a chapter had to skip are noted; none: nowhere.
+  SkippedRules* skippedRules = nullptr;
 };
 
 // The text between the marks (found without regard to ASCII case); empty when

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "text/scan.h"
@@ -20,6 +21,13 @@ bool IsLetter(unsigned char b) { return Fold(b) >= 'a' && Fold(b) <= 'z'; }
 // so the backward walks add up to one pass over the text.
 bool StartsChar(const unsigned char* p, std::size_t i, std::size_t j) {
   std::size_t k = j;
+  // Chinese text is long runs of high bytes: eight at a time.
+  while (k >= i + 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p + k - 8, 8);
+    if ((word & 0x8080808080808080ULL) != 0x8080808080808080ULL) break;
+    k -= 8;
+  }
   while (k > i && p[k - 1] >= 0x80) --k;
   return ((j - k) & 1) == 0;
 }
