@@ -26,6 +26,7 @@ enum class Kind : std::uint8_t {
   Skip,  // its content is not text (scripts, styles, form fields)
 };
 
+// clang-format off
 Kind KindOf(Name name) {
   switch (name) {
     case Pack("div"): case Pack("td"): case Pack("th"): case Pack("tr"): case Pack("table"):
@@ -50,6 +51,7 @@ Kind KindOf(Name name) {
       return Kind::Inline;
   }
 }
+// clang-format on
 
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsNameChar(char c) { return IsAlpha(c) || (c >= '0' && c <= '9') || c == '-' || c == ':'; }
@@ -195,7 +197,7 @@ struct Block {
   int links = 0;   // links directly inside
   int breaks = 0;  // line breaks directly inside
   int children = 0;
-  int paragraphs = 0;  // text of child blocks that read as paragraphs
+  int paragraphs = 0;        // text of child blocks that read as paragraphs
   std::int8_t dropped = -1;  // emitting: -1 not decided yet
 };
 
@@ -354,8 +356,7 @@ class BodyWriter {
       switch (t.kind) {
         case Kind::Block:
           ++m_breaks;
-          if (!t.closing && next < static_cast<int>(m_blocks.size()) &&
-              m_blocks[next].open == at) {
+          if (!t.closing && next < static_cast<int>(m_blocks.size()) && m_blocks[next].open == at) {
             current = next++;
             if (Dropped(current) && m_blocks[current].links > 0) MarkCut();
           }
