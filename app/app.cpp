@@ -86,6 +86,7 @@ void ApplyStartupSettings(App& app) {
   // its first item, the commands see the stored number.
   state.fileNameFormat = ToInt(settings.ReadInteger(keys::AuthorBookName));
   state.lineMode = ToInt(settings.ReadInteger(keys::LineMode));
+  state.autoText = settings.ReadFlag(keys::AutoText);
 
   view.SetBox(Box::Address, settings.Read(keys::Website));
   view.SetBox(Box::ListBegin, settings.Read(keys::ListTagBegin));

@@ -32,6 +32,7 @@ struct RunState {
   std::string downloadFolder;  // file-system path (UTF-8 on Linux)
   std::atomic<bool> cancelRequested{false};
   int lineMode = 0;
+  bool autoText = false;  // the AutoText setting once the settings are read
   int retryCount = 0;
   int delayMs = 0;
   int threadCount = 0;

@@ -91,7 +91,7 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRunSettings& setting
       return;
     }
     const auto rules = app.rules.Snapshot();
-    const TextOptions options{settings.lineMode, rules.get()};
+    const TextOptions options{settings.lineMode, rules.get(), settings.autoText};
     app.chapters.SetText(index, ExtractChapterText(page, view.GetBox(Box::TextBegin),
                                                    view.GetBox(Box::TextEnd), options));
   }
@@ -101,7 +101,8 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRunSettings& setting
 bool DownloadChapters(App& app, int taskNumber) {
   View& view = app.view;
   // Before the pool: its items hold a reference, so it must outlive them.
-  const ChapterRunSettings settings{app.state.retryCount, app.state.delayMs, app.state.lineMode};
+  const ChapterRunSettings settings{app.state.retryCount, app.state.delayMs, app.state.lineMode,
+                                    app.state.autoText};
   WorkerPool pool([&view] { view.PumpEvents(); });
   if (!app.state.batchMode) view.SetTitle(Gbk<"处理中...">());
   view.SetStatus("", false);

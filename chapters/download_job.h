@@ -15,6 +15,7 @@ struct ChapterRunSettings {
   int retryCount = 0;
   int delayMs = 0;
   int lineMode = 0;
+  bool autoText = false;
 };
 
 // The work item of one chapter (1-based), run on a worker thread.

@@ -64,10 +64,9 @@ int PreviewCommand(const CliOptions& options) {
   const std::string page = FetchPage(options.arguments[0]);
   if (page.find(FetchFailedMarker()) != std::string::npos) PrintGbk(stderr, page + "\n");
   const auto rules = app.rules.Snapshot();
-  const bool autoText = options.autoText.value_or(app.settings.ReadFlag(keys::AutoText));
-  const std::string text = ExtractChapterText(page, session.view().GetBox(Box::TextBegin),
-                                              session.view().GetBox(Box::TextEnd),
-                                              {app.state.lineMode, rules.get(), autoText});
+  const std::string text = ExtractChapterText(
+      page, session.view().GetBox(Box::TextBegin), session.view().GetBox(Box::TextEnd),
+      {app.state.lineMode, rules.get(), app.state.autoText});
   PrintGbk(stdout, text);
   return kExitOk;
 }

@@ -76,6 +76,7 @@ void ApplyOverrides(App& app, HeadlessView& view, const CliOptions& o) {
     view.SetBox(Box::DelayMs, std::to_string(app.state.delayMs));
   }
   if (o.lineMode) app.state.lineMode = *o.lineMode;
+  if (o.autoText) app.state.autoText = *o.autoText;
   if (o.nameFormat) app.state.fileNameFormat = *o.nameFormat;
   if (o.nextPage) view.SetOption(Option::NextPage, *o.nextPage);
   if (o.cleanDubious) view.SetOption(Option::CleanDubious, *o.cleanDubious);
