@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 namespace tarnlow {
@@ -201,11 +202,17 @@ struct Block {
   std::int8_t dropped = -1;  // emitting: -1 not decided yet
 };
 
+// Blocks a page may have: a page of nothing but block tags is not a chapter,
+// and its blocks past this many are read as inline elements.
+constexpr std::size_t kMaxBlocks = std::size_t{1} << 18;
+
 // Blocks of the whole page in document order; blocks[0] is the page itself.
 std::vector<Block> ScanBlocks(std::string_view page) {
   std::vector<Block> blocks(1);
   blocks[0].close = static_cast<int>(page.size());
   std::vector<int> open{0};
+  // Open blocks by name: an end tag with none open is passed over at once.
+  std::unordered_map<Name, int> openByName;
   int linkOwner = -1;
   const char* base = page.data();
 
@@ -213,6 +220,7 @@ std::vector<Block> ScanBlocks(std::string_view page) {
     const int b = open.back();
     open.pop_back();
     Block& block = blocks[b];
+    --openByName[block.name];
     block.close = at;
     if (linkOwner == b) linkOwner = -1;
     // A leaf block of a line or two of plain text reads as a paragraph of
@@ -247,6 +255,8 @@ std::vector<Block> ScanBlocks(std::string_view page) {
     switch (t.kind) {
       case Kind::Block:
         if (t.closing) {
+          const auto count = openByName.find(t.name);
+          if (count == openByName.end() || count->second == 0) break;
           for (std::size_t i = open.size(); i-- > 1;) {
             if (blocks[open[i]].name != t.name) continue;
             while (open.size() > i) closeTop(at);
@@ -254,6 +264,7 @@ std::vector<Block> ScanBlocks(std::string_view page) {
           }
           break;
         }
+        if (blocks.size() >= kMaxBlocks) break;
         // End tags that pages leave out: a new item closes the open one.
         if (t.name == Pack("li")) closeIfTop(at, {Pack("li")});
         if (t.name == Pack("dd") || t.name == Pack("dt")) closeIfTop(at, {Pack("dd"), Pack("dt")});
@@ -269,6 +280,7 @@ std::vector<Block> ScanBlocks(std::string_view page) {
           block.open = at;
           block.inner = static_cast<int>(t.end - base);
           ++blocks[block.parent].children;
+          ++openByName[block.name];
           blocks.push_back(block);
           open.push_back(static_cast<int>(blocks.size()) - 1);
           if (t.selfClosing) closeTop(block.inner);

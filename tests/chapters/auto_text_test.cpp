@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "chapters/extraction.h"
@@ -118,6 +119,19 @@ TEST(AutoText, FoundBodiesTakeEveryLineMode) {
             "甲说。乙笑。丙走了。" + Lines("", "", 4) + "\r\n");
   EXPECT_EQ(U(ExtractChapterText(page, "", "", {2, nullptr, true})),
             "甲说。\r\n乙笑。\r\n丙走了。\r\n" + Lines("", "\r\n", 4) + "\r\n");
+}
+
+// Hostile markup: blocks nested without end, and end tags nothing opened. The
+// finder must stay linear in the page.
+TEST(AutoText, DeepAndUnbalancedMarkupTakesLinearTime) {
+  std::string page;
+  for (int i = 0; i < 300000; ++i) page += "<div>";
+  for (int i = 0; i < 300000; ++i) page += "</td>";
+  page += Gbk(Lines("", "<br />", 8));
+  const auto start = std::chrono::steady_clock::now();
+  const FoundBody body = FindChapterBody(page);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(U(body.fragment), Lines("", "<br />", 8));
 }
 
 TEST(ExtractChapter, TellsWhenTheTypedMarksAreNotOnThePage) {
