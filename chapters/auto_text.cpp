@@ -2,14 +2,15 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <unordered_map>
 #include <vector>
 
 namespace tarnlow {
 namespace {
 
-// A tag name, lowered, packed into eight bytes: names up to eight letters
-// compare exactly, and no tag that matters here is longer.
+// A tag name, lowered, packed into its first eight bytes: names up to eight
+// letters compare exactly ("blockquote" is known by "blockquo").
 using Name = std::uint64_t;
 
 constexpr Name Pack(std::string_view name) {
