@@ -167,26 +167,32 @@ const GbkTable& Table() {
 // Decodes by the table into `out` (room for one unit per byte); with
 // `offsets` (room for one more), each unit's byte offset and the end. Returns
 // the number of units.
+template <bool kOffsets>
 std::size_t DecodeWithTable(const GbkTable& table, std::string_view gbk, char16_t* out,
                             int* offsets) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data());
   const std::size_t n = gbk.size();
   std::size_t u = 0;
-  for (std::size_t i = 0; i < n; ++u) {
-    if (offsets) offsets[u] = static_cast<int>(i);
+  for (std::size_t i = 0; i < n;) {
     const unsigned char b = bytes[i];
     if (b < 0x80) {
-      out[u] = b;
-      ++i;
-    } else if (IsLead(b) && i + 1 < n && IsTrail(bytes[i + 1])) {
-      out[u] = table.Pair(b, bytes[i + 1]);
+      // Markup, spaces and line breaks come in runs.
+      do {
+        if constexpr (kOffsets) offsets[u] = static_cast<int>(i);
+        out[u++] = bytes[i++];
+      } while (i < n && bytes[i] < 0x80);
+      continue;
+    }
+    if constexpr (kOffsets) offsets[u] = static_cast<int>(i);
+    if (IsLead(b) && i + 1 < n && IsTrail(bytes[i + 1])) {
+      out[u++] = table.Pair(b, bytes[i + 1]);
       i += 2;
     } else {
-      out[u] = table.Single(b);
+      out[u++] = table.Single(b);
       ++i;
     }
   }
-  if (offsets) offsets[u] = static_cast<int>(n);
+  if constexpr (kOffsets) offsets[u] = static_cast<int>(n);
   return u;
 }
 
@@ -199,7 +205,7 @@ bool DecodeGbk(std::string_view gbk, std::u16string& out) {
 
   const GbkTable& table = Table();
   if (!table.Ok()) return DecodeGbkWithIconv(gbk, ascii, out);
-  out.resize(ascii + DecodeWithTable(table, gbk.substr(ascii), out.data() + ascii, nullptr));
+  out.resize(ascii + DecodeWithTable<false>(table, gbk.substr(ascii), out.data() + ascii, nullptr));
   return true;
 }
 
@@ -312,7 +318,7 @@ void GbkToUtf16(std::string_view gbk, std::u16string& out, std::vector<int>& byt
     // One character, one unit, by the table's making.
     out.resize(gbk.size());
     byteOffsets.resize(gbk.size() + 1);
-    out.resize(DecodeWithTable(table, gbk, out.data(), byteOffsets.data()));
+    out.resize(DecodeWithTable<true>(table, gbk, out.data(), byteOffsets.data()));
     byteOffsets.resize(out.size() + 1);
     return;
   }
