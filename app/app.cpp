@@ -88,6 +88,7 @@ void ApplyStartupSettings(App& app) {
   // its first item, the commands see the stored number.
   state.fileNameFormat = ToInt(settings.ReadInteger(keys::AuthorBookName));
   state.lineMode = ToInt(settings.ReadInteger(keys::LineMode));
+  state.autoText = settings.ReadFlag(keys::AutoText);
 
   model.SetBox(Box::Address, settings.Read(keys::Website));
   model.SetBox(Box::ListBegin, settings.Read(keys::ListTagBegin));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/clean_rule_set.h"
 #include "app/records.h"
 #include "app/settings.h"
 #include "app/shell.h"
@@ -29,6 +30,9 @@ struct App {
   CleanRules rules;
   std::vector<std::string> batchTasks;            // GBK addresses of the coming batch run
   std::vector<std::filesystem::path> savedBooks;  // book files written, oldest first
+  // The health reports (GBK) of the chapter runs of the command under way or
+  // last run, in order; a run whose chapters all looked right adds none.
+  std::vector<std::string> healthReports;
 };
 
 // Window title and the execute button's two captions.

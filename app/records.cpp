@@ -59,15 +59,4 @@ void ChapterList::SetText(std::size_t i, std::string text) {
   if (i < m_entries.size()) m_entries[i].text = std::move(text);
 }
 
-std::shared_ptr<const CleanRules::List> CleanRules::Snapshot() const {
-  std::lock_guard lock(m_mutex);
-  return m_list;
-}
-
-void CleanRules::Replace(List rules) {
-  auto list = std::make_shared<const List>(std::move(rules));
-  std::lock_guard lock(m_mutex);
-  m_list = std::move(list);
-}
-
 }  // namespace tarnlow

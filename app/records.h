@@ -1,6 +1,5 @@
 #pragma once
-// The process-wide run records shared by the commands, the chapter list and
-// the clean-up rules.
+// The process-wide run records shared by the commands, and the chapter list.
 
 #include <atomic>
 #include <cstddef>
@@ -34,6 +33,7 @@ struct RunState {
   std::string downloadFolder;  // file-system path (UTF-8 on Linux); set before any command
   std::atomic<bool> cancelRequested{false};
   std::atomic<int> lineMode{0};
+  std::atomic<bool> autoText{false};  // the AutoText setting once the settings are read
   std::atomic<int> retryCount{0};
   std::atomic<int> delayMs{0};
   std::atomic<int> threadCount{0};
@@ -96,21 +96,6 @@ class ChapterList {
  private:
   std::vector<ChapterEntry> m_entries;
   mutable std::mutex m_textMutex;
-};
-
-// The clean-up rules (cleantxt.list) as loaded. The list is immutable once
-// built and replaced as a whole, so a worker keeps the list it started with
-// while the user saves a new one.
-class CleanRules {
- public:
-  using List = std::vector<std::string>;
-
-  std::shared_ptr<const List> Snapshot() const;
-  void Replace(List rules);
-
- private:
-  mutable std::mutex m_mutex;
-  std::shared_ptr<const List> m_list = std::make_shared<const List>();
 };
 
 }  // namespace tarnlow

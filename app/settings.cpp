@@ -53,6 +53,8 @@ const SettingKey FontSize2{"FontSize2", SettingType::Integer, "", kNoMin, kNoMax
 const SettingKey Keyword{"Keyword", SettingType::Text, "第", kNoMin, kNoMax};
 const SettingKey Webs{"Webs", SettingType::Text, "", kNoMin, kNoMax};
 const SettingKey AutoList{"AutoList", SettingType::Flag, "1", kNoMin, kNoMax};
+const SettingKey AutoText{"AutoText", SettingType::Flag, "1", kNoMin, kNoMax};
+const SettingKey HealthReport{"HealthReport", SettingType::Flag, "1", kNoMin, kNoMax};
 // clang-format on
 }  // namespace keys
 

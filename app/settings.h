@@ -25,7 +25,10 @@ namespace keys {
 extern const SettingKey OffCleanDubiousList, CleanDubiousList, AddNum, MonitorClip, AutoMonitorClip,
     GetNextPage, Delay, Retry, OnTop, Download, AuthorBookName, LineMode, Website, ListTagBegin,
     ListTagEnd, TextBegin, TextEnd, FontName, FontSize, Thread, LogRefresh, FontName2, FontSize2,
-    Keyword, Webs, AutoList;
+    Keyword, Webs;
+// Settings of this program's own: finding the chapter list and chapter bodies
+// without marks, and the health report after a chapter run.
+extern const SettingKey AutoList, AutoText, HealthReport;
 }
 
 class Settings {

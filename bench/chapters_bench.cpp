@@ -1,10 +1,13 @@
 // Cutting a chapter out of a 30 KB chapter page and finishing it with ten
-// clean rules, as every chapter of a run goes through it.
+// clean rules, as every chapter of a run goes through it; the body finder on
+// the same page; the page with the shipped rule set.
 
 #include <string>
 
 #include <benchmark/benchmark.h>
 
+#include "chapters/auto_text.h"
+#include "chapters/clean_rules.h"
 #include "chapters/extraction.h"
 #include "text/codepage.h"
 
@@ -37,17 +40,46 @@ CleanRules::List TenRules() {
 
 void BM_ChapterWithTenRules(benchmark::State& state) {
   const std::string page = ChapterPage();
-  const CleanRules::List rules = TenRules();
+  const CleanRuleSet rules(TenRules());
   const TextOptions options{0, &rules};
   std::size_t length = 0;
   for (auto _ : state) {
     length = ExtractChapterText(page, "", "", options).size();
     benchmark::DoNotOptimize(length);
   }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
   state.counters["page_bytes"] = static_cast<double>(page.size());
   state.counters["text_bytes"] = static_cast<double>(length);
 }
 BENCHMARK(BM_ChapterWithTenRules)->Unit(benchmark::kMicrosecond);
+
+// The body finder that stands in when a page has no break run or paragraph
+// block the built-in search can use.
+void BM_FindChapterBody(benchmark::State& state) {
+  const std::string page = ChapterPage();
+  std::size_t length = 0;
+  for (auto _ : state) {
+    length = FindChapterBody(page).fragment.size();
+    benchmark::DoNotOptimize(length);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+  state.counters["fragment_bytes"] = static_cast<double>(length);
+}
+BENCHMARK(BM_FindChapterBody)->Unit(benchmark::kMicrosecond);
+
+// The page with the rule set the program ships, the body found by itself.
+void BM_ChapterWithShippedRules(benchmark::State& state) {
+  CleanRules shipped;
+  LoadCleanRules(shipped, TARNLOW_SHIPPED_RULES_DIR);
+  const auto rules = shipped.Snapshot();
+  if (rules->empty()) state.SkipWithError("no shipped rules");
+  const std::string page = ChapterPage();
+  const TextOptions options{0, rules.get(), true};
+  for (auto _ : state) benchmark::DoNotOptimize(ExtractChapterText(page, "", "", options).size());
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.size()));
+  state.counters["rules"] = static_cast<double>(rules->size());
+}
+BENCHMARK(BM_ChapterWithShippedRules)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,10 +1,10 @@
 #include "chapters/clean_rules.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
 #include "app/files.h"
-#include "text/regex.h"
 #include "text/text.h"
 
 namespace tarnlow {
@@ -19,17 +19,23 @@ void LoadCleanRules(CleanRules& rules, const std::filesystem::path& dir) {
   rules.Replace(std::move(list));
 }
 
-std::string ApplyCleanRules(const CleanRules::List& rules, std::string text) {
-  for (const std::string& rule : rules) {
-    if (rule.empty()) continue;
-    Regex regex;
-    if (!regex.Compile(rule, 0, false)) continue;
-    std::string cleaned = regex.Replace(text, "");
+std::string ApplyCleanRules(const CleanRuleSet& rules, std::string text, SkippedRules* skipped) {
+  if (rules.empty()) return text;
+  RegexSubject subject(std::move(text));
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    // An empty rule cannot come from the file; it is skipped without a word.
+    if (rules[i].empty()) continue;
+    const RegexPattern* pattern = rules.Pattern(i);
     // A rule that gave up on its time limit leaves the text as it was.
-    if (regex.TimedOut()) continue;
-    text = std::move(cleaned);
+    if (pattern == nullptr || !subject.DeleteMatches(*pattern)) {
+      if (skipped != nullptr) skipped->Add(i);
+    }
   }
-  return text;
+  return subject.TakeText();
+}
+
+std::string ApplyCleanRules(const CleanRuleTexts& rules, std::string text) {
+  return ApplyCleanRules(CleanRuleSet(rules), std::move(text));
 }
 
 }  // namespace tarnlow

@@ -2,13 +2,14 @@
 // The user's clean-up rules (cleantxt.list): every match of every rule is
 // deleted from each chapter before its markup is stripped.
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "app/records.h"
+#include "app/clean_rule_set.h"
 
 namespace tarnlow {
 
@@ -17,7 +18,11 @@ namespace tarnlow {
 void LoadCleanRules(CleanRules& rules, const std::filesystem::path& dir);
 
 // Applies every rule in order; a rule that does not compile or runs out of
-// time is skipped.
-std::string ApplyCleanRules(const CleanRules::List& rules, std::string text);
+// time is skipped (and noted in `skipped` when given). The chapter is
+// converted for matching once, not once per rule.
+std::string ApplyCleanRules(const CleanRuleSet& rules, std::string text,
+                            SkippedRules* skipped = nullptr);
+// The same for rules not compiled yet: each is compiled for this call.
+std::string ApplyCleanRules(const CleanRuleTexts& rules, std::string text);
 
 }  // namespace tarnlow

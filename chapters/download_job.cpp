@@ -1,12 +1,15 @@
 #include "chapters/download_job.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/app.h"
 #include "app/delay.h"
 #include "app/retries.h"
 #include "app/run_log.h"
 #include "chapters/extraction.h"
+#include "chapters/health_report.h"
 #include "chapters/save_book.h"
 #include "fetch/fetch_page.h"
 #include "pool/worker_pool.h"
@@ -47,12 +50,30 @@ void SweepFinished(App& app) {
 
 bool Stopping(const App& app) { return app.state.cancelRequested || app.log.exitRequested; }
 
+// The chapters whose text looks wrong, put in the log once and kept for the
+// front end to show after the run; nothing when all look right or the report
+// is off.
+void ReportHealth(App& app, const std::vector<char>& marksMissing) {
+  if (!app.settings.ReadFlag(keys::HealthReport)) return;
+  std::vector<ChapterHealth> chapters;
+  chapters.reserve(app.chapters.Size());
+  for (std::size_t i = 0; i < app.chapters.Size(); ++i) {
+    const ChapterEntry& e = app.chapters[i];
+    chapters.push_back({e.title, e.text, i < marksMissing.size() && marksMissing[i] != 0});
+  }
+  std::string report = HealthReport(chapters);
+  if (report.empty()) return;
+  AddLogEntry(app, report + "\r\n\r\n");
+  app.healthReports.push_back(std::move(report));
+}
+
 }  // namespace
 
 ChapterRun CaptureChapterRun(App& app) {
   return {app.state.retryCount,
           app.state.delayMs,
           app.state.lineMode,
+          app.state.autoText,
           app.model.GetBox(Box::TextBegin),
           app.model.GetBox(Box::TextEnd),
           app.model.GetBox(Box::SaveName),
@@ -97,9 +118,10 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRun& run) {
                        "\r\n");
       return;
     }
-    const TextOptions options{run.lineMode, run.rules.get()};
-    app.chapters.SetText(index,
-                         ExtractChapterText(fetched.text, run.textBegin, run.textEnd, options));
+    const TextOptions options{run.lineMode, run.rules.get(), run.autoText};
+    ExtractedText extracted = ExtractChapter(fetched.text, run.textBegin, run.textEnd, options);
+    if (run.marksMissing != nullptr) (*run.marksMissing)[index] = extracted.marksMissing;
+    app.chapters.SetText(index, std::move(extracted.text));
   }
   model.ListSetItemText(item, Gbk<"完成：">() + title);
 }
@@ -107,7 +129,9 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRun& run) {
 bool DownloadChapters(App& app, int taskNumber) {
   WindowModel& model = app.model;
   // Before the pool: its items hold a reference, so it must outlive them.
-  const ChapterRun run = CaptureChapterRun(app);
+  ChapterRun run = CaptureChapterRun(app);
+  std::vector<char> marksMissing(app.chapters.Size(), 0);
+  run.marksMissing = &marksMissing;
   WorkerPool pool;
   if (!app.state.batchMode) model.SetTitle(Gbk<"处理中...">());
   model.SetStatus("", false);
@@ -127,6 +151,7 @@ bool DownloadChapters(App& app, int taskNumber) {
     // cancelled or closed below, never saved as a book with holes.
     if (pool.IsIdle() && !Stopping(app)) {
       pool.Close(0);
+      ReportHealth(app, marksMissing);
       model.SetStatus(Gbk<"\r\n 正在保存，请稍后...">(), true);
       return SaveChapterList(app);
     }

@@ -2,7 +2,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/clean_rule_set.h"
 #include "app/records.h"
 
 namespace tarnlow {
@@ -21,10 +23,14 @@ struct ChapterRun {
   int retryCount = 0;
   int delayMs = 0;
   int lineMode = 0;
+  bool autoText = false;  // 自动识别正文
   std::string textBegin;  // the text marks
   std::string textEnd;
   std::string saveName;  // named in the failure lines
-  std::shared_ptr<const CleanRules::List> rules;
+  std::shared_ptr<const CleanRuleSet> rules;
+  // Per chapter (0-based): the typed text marks were not on its page. Each
+  // work item writes only its own element; the run owns the vector.
+  std::vector<char>* marksMissing = nullptr;
 };
 ChapterRun CaptureChapterRun(App& app);
 

@@ -1,5 +1,9 @@
 #include "chapters/extraction.h"
 
+#include <optional>
+#include <utility>
+
+#include "chapters/auto_text.h"
 #include "contents/clean_title.h"
 #include "text/codepage.h"
 #include "text/text.h"
@@ -34,7 +38,8 @@ std::string FinishChapterText(std::string_view fragment, const TextOptions& opti
     if (tag != -1) buffer.Set(buffer.Get(1, tag - 1));
   }
   std::string text = buffer.Text();
-  if (options.rules != nullptr) text = ApplyCleanRules(*options.rules, std::move(text));
+  if (options.rules != nullptr)
+    text = ApplyCleanRules(*options.rules, std::move(text), options.skippedRules);
   text += "\r\n";
   return CleanTitle(text);
 }
@@ -51,7 +56,10 @@ std::string ExtractBetweenMarks(std::string_view page, std::string_view startMar
   return FinishChapterText(buffer.Text(), options);
 }
 
-std::string ExtractByBreakRun(std::string_view page, const TextOptions& options) {
+namespace {
+
+// The raw fragment of the break-run search; nothing when there is no run.
+std::optional<std::string> BreakRunFragment(std::string_view page) {
   TextBuffer buffer{std::string(page)};
   buffer.ReplaceAll("<br>", kBreak, 1, -1, kAnyCase);
   buffer.ReplaceAll("<br/>", kBreak, 1, -1, kAnyCase);
@@ -81,10 +89,11 @@ std::string ExtractByBreakRun(std::string_view page, const TextOptions& options)
   std::string fragment = TextBetween(buffer.Text(), ">", "</div>", g - 1);
   const int p = Find(fragment, "<p>", 1, true);
   if (p != -1) fragment = Left(fragment, p - 1);
-  return FinishChapterText(fragment, options);
+  return fragment;
 }
 
-std::string ExtractByParagraphs(std::string_view page, const TextOptions& options) {
+// The raw fragment of the paragraph search; nothing when no block qualifies.
+std::optional<std::string> ParagraphsFragment(std::string_view page) {
   TextBuffer buffer{std::string(page)};
   buffer.ReplaceAll(kBreak, "\r\n", 1, -1, kAnyCase);
   buffer.ReplaceAll("</p>", kBreak, 1, -1, kAnyCase);
@@ -114,15 +123,85 @@ std::string ExtractByParagraphs(std::string_view page, const TextOptions& option
       ++count;
     }
   }
-  return FinishChapterText(segment, options);
+  return segment;
+}
+
+}  // namespace
+
+std::string ExtractByBreakRun(std::string_view page, const TextOptions& options) {
+  const std::optional<std::string> fragment = BreakRunFragment(page);
+  return fragment ? FinishChapterText(*fragment, options) : std::string();
+}
+
+std::string ExtractByParagraphs(std::string_view page, const TextOptions& options) {
+  const std::optional<std::string> fragment = ParagraphsFragment(page);
+  return fragment ? FinishChapterText(*fragment, options) : std::string();
+}
+
+namespace {
+
+// Whether the marks are on the page: the start mark, and the end mark after
+// it when one is given (found as TextBetween finds them).
+bool MarksOnPage(std::string_view page, std::string_view startMark, std::string_view endMark) {
+  const int start = Find(page, startMark, 1, true);
+  if (start == -1) return false;
+  return endMark.empty() ||
+         Find(page, endMark, start + static_cast<int>(startMark.size()), true) != -1;
+}
+
+// What finishing keeps of a fragment before its clean rules: everything up to
+// the first tag that carries a link.
+std::string BeforeFirstLink(std::string fragment) {
+  TextBuffer buffer(std::move(fragment));
+  const int href = buffer.BufferFind("href", 1, kAnyCase);
+  if (href != -1) {
+    const int tag = buffer.BufferFindLast("<", href, kAnyCase);
+    if (tag != -1) return buffer.Get(1, tag - 1);
+  }
+  return buffer.Text();
+}
+
+// A result of the built-in search that is not the chapter: script code in
+// it, or far less running text than the page's body.
+bool Implausible(const std::string& fragment, const FoundBody& body) {
+  const std::string kept = BeforeFirstLink(fragment);
+  if (Find(kept, "<script", 1, true) != -1 || Find(kept, "<style", 1, true) != -1) return true;
+  return RunningTextBytes(kept) * 2 < body.textBytes;
+}
+
+// The built-in search, falling back on the page's own body.
+std::string SearchWithBody(std::string_view page, const TextOptions& options) {
+  std::optional<std::string> fragment = BreakRunFragment(page);
+  std::string text = fragment ? FinishChapterText(*fragment, options) : std::string();
+  if (text.empty()) {
+    fragment = ParagraphsFragment(page);
+    text = fragment ? FinishChapterText(*fragment, options) : std::string();
+  }
+  const FoundBody body = FindChapterBody(page);
+  if (body.textBytes == 0) return text;
+  if (text.empty() || !fragment || Implausible(*fragment, body))
+    return FinishChapterText(body.fragment, options);
+  return text;
+}
+
+}  // namespace
+
+ExtractedText ExtractChapter(std::string_view page, std::string_view startMark,
+                             std::string_view endMark, const TextOptions& options) {
+  if (!startMark.empty()) {
+    ExtractedText result{ExtractBetweenMarks(page, startMark, endMark, options)};
+    result.marksMissing = result.text.empty() && !MarksOnPage(page, startMark, endMark);
+    return result;
+  }
+  if (options.autoText) return {SearchWithBody(page, options)};
+  std::string text = ExtractByBreakRun(page, options);
+  if (text.empty()) text = ExtractByParagraphs(page, options);
+  return {std::move(text)};
 }
 
 std::string ExtractChapterText(std::string_view page, std::string_view startMark,
                                std::string_view endMark, const TextOptions& options) {
-  if (!startMark.empty()) return ExtractBetweenMarks(page, startMark, endMark, options);
-  std::string text = ExtractByBreakRun(page, options);
-  if (text.empty()) text = ExtractByParagraphs(page, options);
-  return text;
+  return ExtractChapter(page, startMark, endMark, options).text;
 }
 
 }  // namespace tarnlow

@@ -13,7 +13,12 @@ namespace tarnlow {
 // value other than 1 and 2), 1 one long line, 2 a line after every "。".
 struct TextOptions {
   int lineMode = 0;
-  const CleanRules::List* rules = nullptr;  // none: no clean rules
+  const CleanRuleSet* rules = nullptr;  // none: no clean rules
+  // Without text marks, a body the built-in search misses or gets plainly
+  // wrong is found by the page's largest block of running text instead.
+  bool autoText = false;
+  // Where the rules a chapter had to skip are noted; none: nowhere.
+  SkippedRules* skippedRules = nullptr;
 };
 
 // The text between the marks (found without regard to ASCII case); empty when
@@ -33,8 +38,22 @@ std::string ExtractByParagraphs(std::string_view page, const TextOptions& option
 std::string FinishChapterText(std::string_view fragment, const TextOptions& options);
 
 // What the chapter command does with a page: between the marks when a start
-// mark is given, else the break run, else the paragraphs.
+// mark is given, else the break run, else the paragraphs. With autoText, the
+// page's own body (FindChapterBody) replaces a result of the two searches
+// that is empty, holds script text, or has less than half the body's
+// running text.
 std::string ExtractChapterText(std::string_view page, std::string_view startMark,
                                std::string_view endMark, const TextOptions& options);
+
+struct ExtractedText {
+  std::string text;
+  // A start mark was given and it, or the end mark after it, is not on the
+  // page: the text is empty because of the marks, not because of the page.
+  bool marksMissing = false;
+};
+
+// ExtractChapterText, also telling whether the typed marks were missing.
+ExtractedText ExtractChapter(std::string_view page, std::string_view startMark,
+                             std::string_view endMark, const TextOptions& options);
 
 }  // namespace tarnlow

@@ -66,12 +66,21 @@ int PreviewCommand(const CliOptions& options) {
   const FetchResult fetched = FetchPage(options.arguments[0]);
   if (!fetched.HasPage()) PrintGbk(stderr, ShownText(fetched) + "\n");
   const auto rules = app.rules.Snapshot();
-  const std::string text =
-      ExtractChapterText(ShownText(fetched), session.model().GetBox(Box::TextBegin),
-                         session.model().GetBox(Box::TextEnd), {app.state.lineMode, rules.get()});
+  const std::string text = ExtractChapterText(
+      ShownText(fetched), session.model().GetBox(Box::TextBegin),
+      session.model().GetBox(Box::TextEnd), {app.state.lineMode, rules.get(), app.state.autoText});
   PrintGbk(stdout, text);
   return kExitOk;
 }
+
+namespace {
+
+// The chapters that looked wrong after each chapter run, one line a run.
+void PrintHealthReports(const App& app) {
+  for (const std::string& report : app.healthReports) PrintGbk(stderr, report + "\n");
+}
+
+}  // namespace
 
 int GetCommand(const CliOptions& options) {
   if (options.arguments.size() != 1) return UsageError("get wants one address: get URL");
@@ -87,6 +96,7 @@ int GetCommand(const CliOptions& options) {
   bool saved = false;
   session.Run([&] { saved = ExecuteCommand(app); });
   if (session.Ended()) return kExitInterrupted;
+  PrintHealthReports(app);
   if (!saved || app.savedBooks.empty()) return kExitFailed;
   Print(stdout, app.savedBooks.back().string() + "\n");
   return kExitOk;
@@ -106,6 +116,7 @@ int BatchCommand(const CliOptions& options) {
   const std::size_t tasks = app.batchTasks.size();
   session.Run([&] { RunBatchTasks(app); });
   if (session.Ended()) return kExitInterrupted;
+  PrintHealthReports(app);
   std::string saved;
   for (const auto& path : app.savedBooks) saved += path.string() + "\n";
   Print(stdout, saved);

@@ -41,6 +41,7 @@ constexpr OptionInfo kOptions[] = {
     {"--keep-dubious-with-marks", &CliOptions::keepDubiousWithMarks},
     {"--renumber", &CliOptions::renumber},
     {"--auto-list", &CliOptions::autoList},
+    {"--auto-text", &CliOptions::autoText},
 };
 
 std::optional<int> ParseNumber(std::string_view text) {
@@ -173,6 +174,8 @@ const std::string& UsageText() {
       "  --renumber 0|1              renumber chapter titles\n"
       "  --auto-list 0|1             without list marks, find the chapter list in\n"
       "                              the page instead of taking every link\n"
+      "  --auto-text 0|1             find a chapter's text by itself when no text\n"
+      "                              marks are given and the built-in search misses\n"
       "  --help                      this text\n"
       "  --version                   the program's version\n"
       "\n"

@@ -36,6 +36,7 @@ struct CliOptions {
   std::optional<bool> keepDubiousWithMarks;
   std::optional<bool> renumber;
   std::optional<bool> autoList;
+  std::optional<bool> autoText;
 };
 
 struct ParseResult {

@@ -60,6 +60,7 @@ void ApplyOverrides(App& app, WindowModel& model, const CliOptions& o) {
     model.SetBox(Box::DelayMs, std::to_string(app.state.delayMs));
   }
   if (o.lineMode) app.state.lineMode = *o.lineMode;
+  if (o.autoText) app.state.autoText = *o.autoText;
   if (o.nameFormat) app.state.fileNameFormat = *o.nameFormat;
   if (o.nextPage) model.SetOption(Option::NextPage, *o.nextPage);
   if (o.cleanDubious) model.SetOption(Option::CleanDubious, *o.cleanDubious);

@@ -59,6 +59,7 @@ void RunBatchTasks(App& app) {
   }
 
   ClearLog(app);
+  app.healthReports.clear();
   model.SetBox(Box::Address, "");
   model.EnableBatchMenu(false);
   app.state.busy = true;

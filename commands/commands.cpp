@@ -35,6 +35,7 @@ bool ExecuteCommand(App& app) {
   app.state.busy = true;
   model.EnableExecute(false);
   ClearLog(app);
+  app.healthReports.clear();
 
   bool result;
   if (model.ExecuteCaption() == CaptionContents()) {
@@ -56,6 +57,11 @@ bool ExecuteCommand(App& app) {
       model.SetBox(Box::Address, "");
       app.state.busy = false;
       ResetMainWindow(app);
+      // The health report stays in view under the help text until the next
+      // command, so the reader sees where to look in the saved book.
+      if (!app.healthReports.empty()) {
+        model.SetStatus(IdleHelpText() + "\r\n\r\n" + app.healthReports.back(), false);
+      }
     } else {
       model.EnableBox(Box::TextBegin, true);
       model.EnableBox(Box::TextEnd, true);

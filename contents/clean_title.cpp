@@ -1,5 +1,6 @@
 #include "contents/clean_title.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -60,15 +61,34 @@ class GapText {
   std::size_t m_r = 0;
 };
 
+// The first logical position in [from, limit) that holds byte `c`, or kNone.
+std::size_t FindByte(const GapText& t, std::size_t from, unsigned char c, std::size_t limit) {
+  const char* buf = t.Buffer().data();
+  if (from < t.Gap()) {
+    const std::size_t end = std::min(limit, t.Gap());
+    if (const void* hit = std::memchr(buf + from, c, end - from))
+      return static_cast<std::size_t>(static_cast<const char*>(hit) - buf);
+    from = end;
+  }
+  if (from >= limit) return kNone;
+  const std::size_t p = t.Physical(from);
+  const void* hit = std::memchr(buf + p, c, t.Physical(limit) - p);
+  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - buf) - p + from : kNone;
+}
+
 // Where a byte search that starts at `from` lands on `c`, stepping over
 // double-byte characters as the text primitives do; kNone when it does not
-// before `limit`.
+// before `limit`. Each `c` found is checked by the run of lead bytes before
+// it: an odd run makes it the second byte of a character, stepped over.
 std::size_t WalkFind(const GapText& t, std::size_t from, unsigned char c, std::size_t limit) {
   std::size_t i = from;
   while (i < limit) {
-    const unsigned char b = t.At(i);
-    if (b == c) return i;
-    i += IsLead(b) ? 2 : 1;
+    const std::size_t j = FindByte(t, i, c, limit);
+    if (j == kNone) return kNone;
+    std::size_t k = j;
+    while (k > i && IsLead(t.At(k - 1))) --k;
+    if (((j - k) & 1) == 0) return j;
+    i = j + 1;
   }
   return kNone;
 }

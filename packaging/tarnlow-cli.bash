@@ -4,10 +4,10 @@ _tarnlow_cli() {
   local commands="fetch contents preview get batch"
   local options="--home --list-begin --list-end --text-begin --text-end --name --download
     --threads --retry --delay --line-mode --name-format --next-page --clean-dubious
-    --keep-dubious-with-marks --renumber --auto-list --help --version"
+    --keep-dubious-with-marks --renumber --auto-list --auto-text --help --version"
   local valued="--home|--list-begin|--list-end|--text-begin|--text-end|--name|--download"
   valued+="|--threads|--retry|--delay|--line-mode|--name-format|--next-page|--clean-dubious"
-  valued+="|--keep-dubious-with-marks|--renumber|--auto-list"
+  valued+="|--keep-dubious-with-marks|--renumber|--auto-list|--auto-text"
 
   local cur=${COMP_WORDS[COMP_CWORD]} prev=""
   ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -28,7 +28,7 @@ _tarnlow_cli() {
     --threads) values="1 2 3 4 5 6 7 8 9" ;;
     --line-mode) values="0 1 2" ;;
     --name-format) values="0 1 2 3 4" ;;
-    --next-page | --clean-dubious | --keep-dubious-with-marks | --renumber | --auto-list)
+    --next-page | --clean-dubious | --keep-dubious-with-marks | --renumber | --auto-list | --auto-text)
       values="0 1"
       ;;
     --list-begin | --list-end | --text-begin | --text-end | --name | --retry | --delay)

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include <iconv.h>
 
@@ -75,13 +76,7 @@ std::size_t AsciiPrefix16(const char16_t* p, std::size_t n) {
 // GBK to UTF-16 through iconv. Every undecodable character (a stray byte, or
 // a well-formed pair GBK does not assign) becomes one U+FFFD, so each GBK
 // character yields exactly one UTF-16 unit.
-bool DecodeGbk(std::string_view gbk, std::u16string& out) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data());
-  const std::size_t ascii = AsciiPrefix(bytes, gbk.size());
-  out.resize(gbk.size());
-  for (std::size_t i = 0; i < ascii; ++i) out[i] = bytes[i];
-  if (ascii == gbk.size()) return true;
-
+bool DecodeGbkWithIconv(std::string_view gbk, std::size_t ascii, std::u16string& out) {
   IconvHandle& decoder = Decoder();
   if (!decoder.Ok()) return false;
   iconv(decoder.Get(), nullptr, nullptr, nullptr, nullptr);
@@ -107,6 +102,110 @@ bool DecodeGbk(std::string_view gbk, std::u16string& out) {
     iconv(decoder.Get(), nullptr, nullptr, nullptr, nullptr);
   }
   out.resize(static_cast<std::size_t>(reinterpret_cast<char16_t*>(outPtr) - out.data()));
+  return true;
+}
+
+// What iconv makes of every GBK character, asked once and kept: decoding by
+// lookup gives iconv's characters at many times its speed.
+class GbkTable {
+ public:
+  static constexpr int kTrails = 0xFE - 0x40 + 1;
+
+  GbkTable() : m_pairs(static_cast<std::size_t>(0xFE - 0x81 + 1) * kTrails, kReplacementChar) {
+    // Single bytes one by one, as the loop above meets them between pairs.
+    for (int b = 0x80; b <= 0xFF && m_ok; ++b) {
+      const char one[1] = {static_cast<char>(b)};
+      std::u16string unit(1, u'\0');
+      m_ok = DecodeGbkWithIconv(std::string_view(one, 1), 0, unit) && unit.size() == 1;
+      if (m_ok) m_singles[b - 0x80] = unit[0];
+    }
+    // Every pair in one run: each pair, decodable or not, gives one unit.
+    std::string pairs;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        if (trail == 0x7F) continue;
+        pairs += static_cast<char>(lead);
+        pairs += static_cast<char>(trail);
+      }
+    }
+    std::u16string units(pairs.size(), u'\0');
+    // A pair giving two units would leave the table out of step: iconv then
+    // keeps doing the work.
+    m_ok = m_ok && DecodeGbkWithIconv(pairs, 0, units) && units.size() * 2 == pairs.size();
+    for (std::size_t i = 0; m_ok && i < units.size(); ++i) {
+      m_pairs[Index(static_cast<unsigned char>(pairs[2 * i]),
+                    static_cast<unsigned char>(pairs[2 * i + 1]))] = units[i];
+      m_ok = !IsSurrogate(units[i]);
+    }
+    for (const char16_t unit : m_singles) m_ok = m_ok && !IsSurrogate(unit);
+  }
+
+  // Whether the table stands in for iconv: every character one unit, and
+  // never half of a surrogate pair.
+  bool Ok() const { return m_ok; }
+  char16_t Single(unsigned char b) const { return m_singles[b - 0x80]; }
+  char16_t Pair(unsigned char lead, unsigned char trail) const {
+    return m_pairs[Index(lead, trail)];
+  }
+
+ private:
+  static bool IsSurrogate(char16_t unit) { return (unit & 0xF800) == 0xD800; }
+  static std::size_t Index(int lead, int trail) {
+    return static_cast<std::size_t>(lead - 0x81) * kTrails + static_cast<std::size_t>(trail - 0x40);
+  }
+
+  std::vector<char16_t> m_pairs;
+  char16_t m_singles[0x80] = {};
+  bool m_ok = true;
+};
+
+const GbkTable& Table() {
+  static const GbkTable table;
+  return table;
+}
+
+// Decodes by the table into `out` (room for one unit per byte); with
+// `offsets` (room for one more), each unit's byte offset and the end. Returns
+// the number of units.
+template <bool kOffsets>
+std::size_t DecodeWithTable(const GbkTable& table, std::string_view gbk, char16_t* out,
+                            int* offsets) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data());
+  const std::size_t n = gbk.size();
+  std::size_t u = 0;
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char b = bytes[i];
+    if (b < 0x80) {
+      // Markup, spaces and line breaks come in runs.
+      do {
+        if constexpr (kOffsets) offsets[u] = static_cast<int>(i);
+        out[u++] = bytes[i++];
+      } while (i < n && bytes[i] < 0x80);
+      continue;
+    }
+    if constexpr (kOffsets) offsets[u] = static_cast<int>(i);
+    if (IsLead(b) && i + 1 < n && IsTrail(bytes[i + 1])) {
+      out[u++] = table.Pair(b, bytes[i + 1]);
+      i += 2;
+    } else {
+      out[u++] = table.Single(b);
+      ++i;
+    }
+  }
+  if constexpr (kOffsets) offsets[u] = static_cast<int>(n);
+  return u;
+}
+
+bool DecodeGbk(std::string_view gbk, std::u16string& out) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data());
+  const std::size_t ascii = AsciiPrefix(bytes, gbk.size());
+  out.resize(gbk.size());
+  for (std::size_t i = 0; i < ascii; ++i) out[i] = bytes[i];
+  if (ascii == gbk.size()) return true;
+
+  const GbkTable& table = Table();
+  if (!table.Ok()) return DecodeGbkWithIconv(gbk, ascii, out);
+  out.resize(ascii + DecodeWithTable<false>(table, gbk.substr(ascii), out.data() + ascii, nullptr));
   return true;
 }
 
@@ -208,7 +307,22 @@ std::u16string GbkToUtf16(std::string_view gbk) {
 }
 
 std::u16string GbkToUtf16(std::string_view gbk, std::vector<int>& byteOffsets) {
-  std::u16string out = GbkToUtf16(gbk);
+  std::u16string out;
+  GbkToUtf16(gbk, out, byteOffsets);
+  return out;
+}
+
+void GbkToUtf16(std::string_view gbk, std::u16string& out, std::vector<int>& byteOffsets) {
+  const GbkTable& table = Table();
+  if (table.Ok()) {
+    // One character, one unit, by the table's making.
+    out.resize(gbk.size());
+    byteOffsets.resize(gbk.size() + 1);
+    out.resize(DecodeWithTable<true>(table, gbk, out.data(), byteOffsets.data()));
+    byteOffsets.resize(out.size() + 1);
+    return;
+  }
+  out = GbkToUtf16(gbk);
   // Every character gave one unit, and the unit tells how many bytes it
   // came from: ASCII one, the euro sign (0x80) one, U+FFFD one or two, any
   // other character two. Cheaper than walking the bytes, and this runs on
@@ -223,7 +337,7 @@ std::u16string GbkToUtf16(std::string_view gbk, std::vector<int>& byteOffsets) {
   }
   if (u == out.size() && i == gbk.size()) {
     byteOffsets[u] = static_cast<int>(i);
-    return out;
+    return;
   }
   // The decoder split the text differently (or could not run): convert
   // character by character so that the offsets hold.
@@ -238,7 +352,6 @@ std::u16string GbkToUtf16(std::string_view gbk, std::vector<int>& byteOffsets) {
     i += len;
   }
   byteOffsets.push_back(static_cast<int>(gbk.size()));
-  return out;
 }
 
 std::string Utf16ToGbk(std::u16string_view utf16) {

@@ -16,6 +16,8 @@ std::u16string GbkToUtf16(std::string_view gbk);
 // Like GbkToUtf16, also giving for every UTF-16 unit the 0-based byte offset
 // of the GBK character it came from, plus one final entry for the end.
 std::u16string GbkToUtf16(std::string_view gbk, std::vector<int>& byteOffsets);
+// The same into `out`, reusing the storage of both.
+void GbkToUtf16(std::string_view gbk, std::u16string& out, std::vector<int>& byteOffsets);
 std::string Utf16ToGbk(std::u16string_view utf16);
 
 // UTF-8 to GBK through UTF-16. Empty input or a failed conversion gives the

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnlow {
 
@@ -23,13 +24,12 @@ class RegexMatch {
   int m_length = 0;
 };
 
-class Regex {
+// A compiled pattern, immutable once made: any number of threads may match
+// it at once (each match brings its own per-thread match data). Compiling
+// costs far more than matching, so a pattern used again and again is
+// compiled once.
+class RegexPattern {
  public:
-  Regex();
-  ~Regex();
-  Regex(const Regex&) = delete;
-  Regex& operator=(const Regex&) = delete;
-
   // Compile flags, to be or-ed. 0 (what the program's rules use) is
   // case-sensitive, "." does not match LF, "^" and "$" only at the very ends.
   static constexpr int kIgnoreCase = 1;
@@ -37,6 +37,59 @@ class Regex {
   static constexpr int kDotAll = 4;     // "." also matches LF
 
   // With escapes, #换行符 #引号 #左引号 #右引号 are replaced before compiling.
+  // Null when the pattern does not compile.
+  static std::shared_ptr<const RegexPattern> Compile(std::string_view pattern, int flags = 0,
+                                                     bool escapes = false);
+
+  ~RegexPattern();
+  RegexPattern(const RegexPattern&) = delete;
+  RegexPattern& operator=(const RegexPattern&) = delete;
+
+  struct Impl;
+
+ private:
+  friend class Regex;
+  friend class RegexSubject;
+  explicit RegexPattern(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> m_impl;
+};
+
+// A GBK text held as UTF-16 while several patterns in turn delete their
+// matches from it: converted once, not once per pattern. Bytes outside the
+// deleted matches stay as they were (even bytes GBK cannot decode).
+class RegexSubject {
+ public:
+  explicit RegexSubject(std::string gbk);
+  ~RegexSubject();
+  RegexSubject(const RegexSubject&) = delete;
+  RegexSubject& operator=(const RegexSubject&) = delete;
+
+  // Deletes every match of the pattern from the text as it now stands.
+  // False, with the text unchanged, when the time limit ran out.
+  bool DeleteMatches(const RegexPattern& pattern);
+
+  const std::string& Text() const { return m_bytes; }
+  std::string TakeText() { return std::move(m_bytes); }
+
+ private:
+  void Decode();
+
+  std::string m_bytes;
+  std::u16string m_units;
+  std::vector<int> m_offsets;  // byte offset of every unit's character, and the end
+};
+
+class Regex {
+ public:
+  Regex();
+  ~Regex();
+  Regex(const Regex&) = delete;
+  Regex& operator=(const Regex&) = delete;
+
+  static constexpr int kIgnoreCase = RegexPattern::kIgnoreCase;
+  static constexpr int kMultiline = RegexPattern::kMultiline;
+  static constexpr int kDotAll = RegexPattern::kDotAll;
+
   // Resets the search position. A pattern that does not compile gives false;
   // searches then find nothing and Replace gives the empty text.
   bool Compile(std::string_view pattern, int flags = 0, bool escapes = false);
@@ -61,14 +114,18 @@ class Regex {
   // engine's memory limits).
   bool TimedOut() const;
 
-  // Time budget of one Search or Replace, in milliseconds (process-wide;
-  // 1500 unless set).
+  // Time budget of one Search or Replace (or one DeleteMatches), in
+  // milliseconds (process-wide; 1500 unless set).
   static void SetTimeLimitMs(int ms);
   static int TimeLimitMs();
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> m_impl;
+  std::shared_ptr<const RegexPattern> m_pattern;
+  // Where a search with a negative start continues (a GBK byte index).
+  std::size_t m_resumeAt = 0;
+  bool m_resumeAfterEmpty = false;
+  bool m_exhausted = false;
+  bool m_timedOut = false;
 };
 
 }  // namespace tarnlow

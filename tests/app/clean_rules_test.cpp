@@ -4,8 +4,10 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "tests/support/support.h"
+#include "text/codepage.h"
 #include "text/regex.h"
 
 namespace tarnlow {
@@ -79,6 +81,40 @@ TEST(ApplyCleanRules, EachRuleSeesTheOutputOfTheOnesBefore) {
 
 TEST(ApplyCleanRules, BrokenRuleIsSkipped) {
   EXPECT_EQ(ApplyCleanRules({"(", "[z-a]", "b"}, "abc"), "ac");
+  SkippedRules skipped;
+  EXPECT_EQ(ApplyCleanRules(CleanRuleSet({"(", "b", "[z-a]"}), "abc", &skipped), "ac");
+  EXPECT_EQ(ApplyCleanRules(CleanRuleSet({"(", "b", "[z-a]"}), "bcd", &skipped), "cd");
+  EXPECT_EQ(skipped.Rules(), (std::vector<std::size_t>{0, 2}));
+}
+
+// The chapter is converted for matching once for all the rules: that must
+// give what each rule, applied to the text the one before it left, gives.
+TEST(ApplyCleanRules, TogetherTheRulesGiveWhatEachGivesInTurn) {
+  struct Case {
+    CleanRules::List rules;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{Gbk("本站.*?首发"), "\r\n\r\n", Gbk("(?<=。)广告"), "^x", "y$", "z*"},
+       Gbk("x第一章本站网址首发\r\n\r\n正文。广告内容。本站又首发y")},
+      // Deleting "#" puts a lone lead byte before "A": the two now read as
+      // one character, which the next rule finds.
+      {{"#", Gbk("丄")}, "\x81#A"},
+      // "\x81b" is one (unassigned) character: deleting the "b" before it
+      // must not split it.
+      {{"b", "a", Gbk("中")}, std::string("\xFF") + "ab" + "\x81" + "b" + Gbk("中文")},
+      {{".", "x"}, Gbk("中文")},
+  };
+  for (const Case& c : cases) {
+    std::string expected = c.text;
+    for (const std::string& rule : c.rules) {
+      Regex regex;
+      ASSERT_TRUE(regex.Compile(rule));
+      expected = regex.Replace(expected, "");
+    }
+    EXPECT_EQ(ApplyCleanRules(c.rules, c.text), expected) << GbkToUtf8(c.text);
+  }
+  EXPECT_EQ(ApplyCleanRules({"#", Gbk("丄")}, "\x81#A"), "");
 }
 
 TEST(ApplyCleanRules, RuleThatRunsOutOfTimeIsSkipped) {
@@ -95,11 +131,13 @@ TEST(ApplyCleanRules, RuleThatRunsOutOfTimeIsSkipped) {
   ASSERT_TRUE(probe.TimedOut()) << "the rule must really run out of time here";
 
   const auto start = std::chrono::steady_clock::now();
-  const std::string result = ApplyCleanRules({"(a|b)*\\d", "Z"}, text);
+  SkippedRules skipped;
+  const std::string result = ApplyCleanRules(CleanRuleSet({"(a|b)*\\d", "Z"}), text, &skipped);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   Regex::SetTimeLimitMs(oldLimit);
   EXPECT_LT(elapsed, std::chrono::seconds(10));
   EXPECT_EQ(result, text.substr(0, text.size() - 1));
+  EXPECT_EQ(skipped.Rules(), std::vector<std::size_t>{0});
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ TEST(FinishChapterText, EverythingFromTheFirstLinkGoes) {
 }
 
 TEST(FinishChapterText, CleanRulesSeeTheMarkup) {
-  const CleanRules::List rules{Gbk("<b>本站.*?</b>"), "\r\n\r\n", Gbk("广告")};
+  const CleanRuleSet rules({Gbk("<b>本站.*?</b>"), "\r\n\r\n", Gbk("广告")});
   const std::string fragment = Gbk("甲<b>本站域名</b>乙<br /><br />丙广告");
   EXPECT_EQ(U(FinishChapterText(fragment, {0, &rules})), "甲乙丙\r\n");
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <vector>
 
 #include "app/app.h"
 #include "chapters/extraction.h"
@@ -15,6 +16,7 @@
 #include "contents/links.h"
 #include "contents/url.h"
 #include "fetch/fetch_page.h"
+#include "tests/chapters/shipped_rules.h"
 #include "tests/support/support.h"
 #include "tests/support/test_server.h"
 #include "text/codepage.h"
@@ -268,6 +270,179 @@ INSTANTIATE_TEST_SUITE_P(
       name = name.substr(0, name.find('.'));
       return name;
     });
+
+// The 25 chapter pages with default settings (no text marks, the body
+// finder on, the shipped rules). A body is whole when its first and last
+// lines are there and it has most of its length; clean when none of the site
+// junk listed is left. The rules may take out exactly the junk listed.
+enum class Sent {
+  Utf8,
+  Gbk,
+  Resaved,  // declares GBK but was kept as UTF-8: a real site sends GBK bytes
+};
+
+struct BodyPage {
+  const char* file;
+  Sent sent;
+  int minimum;                         // bytes the whole body has at least
+  const char* first;                   // a piece of the body's first line (UTF-8)
+  const char* last;                    // a piece of its last line
+  std::vector<const char*> junk = {};  // what the shipped rules take out
+  std::vector<const char*> left = {};  // site junk no rule knows
+  bool garbled = false;                // never clean: its junk is as garbled as the rest
+};
+
+const std::vector<BodyPage>& BodyPages() {
+  static const std::vector<BodyPage> pages = {
+      {"biquge/biquge_com_tw_chapter_7633258.html", Sent::Gbk, 6000,
+       "主神殿开启！请轮回者做好准备！", "所有轮回者确认！开始本次任务！"},
+      {"biquge/wsx_chapter.html", Sent::Utf8, 5500, "悠扬的钟声在云间来回飘荡", "英武的大师兄！"},
+      {"biquge/xbiquge_la_chapter_sancunrenjian_672.html", Sent::Utf8, 4900,
+       "王宝乐一听这话，顿时激动起来", "就是诞生出星辰元婴。"},
+      {"biquge/htchan_xbiquge_chapter.html",
+       Sent::Resaved,
+       7600,
+       "神圣魔法是光系魔法的升华。",
+       "人已经如同流星一般飞了出去。",
+       {"笔趣阁 www.xbiquge.bz，最快更新神印王座II皓月当空 ！"}},
+      {"biquge/bqg_chaptercontent_jingtianjiandi_ch9.html",
+       Sent::Utf8,
+       7500,
+       "听见铁海棠说自己是斩妖盟盟主之女",
+       "一个浑厚的声音从洞府内传来：“住手！”",
+       {"请收藏本站：https://www.0d6f590b.sbs。笔趣阁手机版：https://m.0d6f590b.sbs"}},
+      // Double-encoded to begin with: only its length is checked.
+      {"biquge/biquku_la_chapter_mojibake.html", Sent::Utf8, 4500, "", "", {}, {}, true},
+      {"xsbiquge_mobile/m_xsbiquge_chapter_265141_page1of2.html",
+       Sent::Utf8,
+       2400,
+       "2008年，4月5日。",
+       "不试试不甘心。",
+       {"第一章 剧本不对(1/2),点击下一页继续阅读。"}},
+      {"axrss/axrss_content_1.html", Sent::Utf8, 1550, "此岂天为之耶，抑人耶？",
+       "他夜里痛哭不休，白日肆"},
+      {"axrss/axrss_content_2.html", Sent::Utf8, 1600, "无忌惮。", "穿上衣冠，走出了张府。"},
+      {"axrss/axrss_content_3.html", Sent::Utf8, 1600, "张四维亲自登门，找上王崇古。",
+       "这要换在以前，可还真不像张四维"},
+      {"axrss/axrss_content_4.html", Sent::Utf8, 1600, "能做出来的事。",
+       "那就没有秉政者会选后者。"},
+      {"axrss/axrss_content_5.html", Sent::Utf8, 1550, "果不其然。", "当真宛如脱胎换"},
+      {"axrss/axrss_content_6.html", Sent::Utf8, 1600, "骨一般！”", "京营日益蒸蒸而上。"},
+      {"axrss/axrss_content_7.html", Sent::Utf8, 1550, "更何况君臣分野", "“如今看来……辟谣"},
+      {"axrss/axrss_content_8.html", Sent::Utf8, 360, "了才显真啊！”", "死不足惜！”"},
+      {"siluke/siluke_chapter_page.html",
+       Sent::Utf8,
+       7500,
+       "“卡卡卡，嗒嗒……”",
+       "苏沐橙是唯一一个跟在他身后的。",
+       {"上一页<"}},
+      {"78xs/78xs_chapter_fenghuotaobing_ch22.html", Sent::Gbk, 3900,
+       "正午，一棵香樟树孤零零地站在蜿蜒的小路旁",
+       "至少胡义为自己重新找到了一个应该活下去的理由。"},
+      {"qidian/qidian_read_chapter_mushenji_ch2.html", Sent::Utf8, 6100,
+       "司婆婆拉着他兴冲冲的往村里走", "只要有信念，凡体即霸体！"},
+      {"zongheng/zongheng_chapter_jianlai_ch14.html", Sent::Utf8, 7600,
+       "年轻道人已经想好一大堆措辞", "一下子就泪流满面了。"},
+      {"qxs/qxs_la_chapter_xueying.html",
+       Sent::Resaved,
+       5500,
+       "龙山历9616年，冬。",
+       "还请大家记得收藏、推荐啊~~~",
+       {"全新的短域名 qxs.la 提供更快更稳定的访问，亲爱的读者们，赶紧把我记下来吧：qxs.la "
+        "（全小说无弹窗）",
+        "www!22ff*com"}},
+      {"uukanshu/htchan_uukanshu_chapter.html",
+       Sent::Resaved,
+       17000,
+       "全部人员装船完成之后",
+       "（ps：这次肯定不会写11年了。）",
+       {"U看书ｗ.ｕｕkａnｓhu.cｍ", "(未完待续。)u"}},
+      {"hjwzw/htchan_hjwzw_chapter.html",
+       Sent::Utf8,
+       4400,
+       "周凡勉力眨了一下眼睛",
+       "那是木門被推開的聲音，是他們回來了嗎？",
+       {"請記住本站域名: 黃金屋"}},
+      {"69shu/69shuba_chapter_chuanshu_ch1.html",
+       Sent::Resaved,
+       4300,
+       "“不行，我得跑！”",
+       "新书上路，希望大家喜欢！",
+       {"(本章完)"}},
+      {"ixdzs/ixdzs_chapter_ch1.html", Sent::Utf8, 4400, "沈月刚穿进兽世大陆",
+       "注：新书求追读，不要养书，顶顶叩谢！"},
+      {"xbanxia/xbanxia_chapter_ch1.html",
+       Sent::Utf8,
+       3900,
+       "B市，醫院。",
+       "她朝着一邊的小姐妹使個眼色。",
+       {},
+       {"半夏小說，快樂很多"}},
+  };
+  return pages;
+}
+
+// Without blanks of either width: the pieces are looked for whatever the
+// spacing of the page.
+std::string Dense(const std::string& gbk) {
+  std::string out;
+  for (std::size_t i = 0; i < gbk.size(); ++i) {
+    const auto b = static_cast<unsigned char>(gbk[i]);
+    if (b >= 0x81 && i + 1 < gbk.size()) {
+      if (b != 0xA1 || static_cast<unsigned char>(gbk[i + 1]) != 0xA1) out += gbk.substr(i, 2);
+      ++i;
+    } else if (b > 0x20) {
+      out += gbk[i];
+    }
+  }
+  return out;
+}
+
+bool Holds(const std::string& text, const char* utf8) {
+  return Dense(text).find(Dense(Utf8ToAnsi(utf8))) != std::string::npos;
+}
+
+TEST(RealChapters, WholeAndCleanBodiesWithDefaultSettings) {
+  if (!test::RealPage(BodyPages().front().file)) GTEST_SKIP() << "saved real pages are not here";
+  const auto rules = test::ShippedRules();
+  int whole = 0;
+  int clean = 0;
+  for (const BodyPage& p : BodyPages()) {
+    SCOPED_TRACE(p.file);
+    auto bytes = test::RealPage(p.file);
+    ASSERT_TRUE(bytes);
+    if (bytes->rfind("\xEF\xBB\xBF", 0) == 0) bytes->erase(0, 3);
+    if (p.sent == Sent::Resaved) *bytes = Utf8ToAnsi(*bytes);
+    const std::string page = ShownText(ProcessResponse(
+        *bytes, std::string("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=") +
+                    (p.sent == Sent::Utf8 ? "utf-8" : "gbk")));
+
+    const std::string raw = ExtractChapterText(page, "", "", {0, nullptr, true});
+    const std::string text = ExtractChapterText(page, "", "", {0, rules.get(), true});
+    const bool isWhole =
+        static_cast<int>(text.size()) >= p.minimum && Holds(text, p.first) && Holds(text, p.last);
+    bool isClean = isWhole && !p.garbled;
+    for (const char* j : p.junk) isClean = isClean && !Holds(text, j);
+    for (const char* j : p.left) isClean = isClean && !Holds(text, j);
+    whole += isWhole;
+    clean += isClean;
+    std::printf("%-56s %6zu bytes  %s  %s\n", p.file, text.size(), isWhole ? "whole" : "CUT  ",
+                isClean ? "clean" : "junk left");
+
+    // The rules take out the junk listed and nothing else.
+    std::string expected = Dense(raw);
+    for (const char* j : p.junk) {
+      const std::string piece = Dense(Utf8ToAnsi(j));
+      const std::size_t at = expected.find(piece);
+      EXPECT_NE(at, std::string::npos) << "not in the text without rules: " << j;
+      if (at != std::string::npos) expected.erase(at, piece.size());
+    }
+    EXPECT_EQ(GbkToUtf8(Dense(text)), GbkToUtf8(expected));
+  }
+  std::printf("%d of %zu bodies whole, %d clean\n", whole, BodyPages().size(), clean);
+  EXPECT_GE(whole, 24);
+  EXPECT_GE(clean, 20);
+}
 
 }  // namespace
 }  // namespace tarnlow

@@ -110,6 +110,68 @@ TEST_F(CliCommands, PreviewUsesTheTextMarks) {
   EXPECT_EQ(marked.out, "第二章 来信\r\n");
 }
 
+// A body in unclosed paragraphs: the built-in search finds nothing, the body
+// finder the text. The setting (default on) and the option decide.
+TEST_F(CliCommands, PreviewFindsTheBodyByItselfUnlessTurnedOff) {
+  std::string body;
+  std::string expected;
+  for (const char* line : {"雾很大，码头上一个人也没有。", "灯亮了，光一圈一圈地扫过海面。",
+                           "船在海上，找回家的路。", "她守着灯，一直到天亮。"}) {
+    body += std::string("<p>　　") + line;
+    expected += std::string(expected.empty() ? "" : "\r\n　　") + line;
+  }
+  server.Serve("/p.html", Gbk("<html><body><div class=\"text\">" + body + "</div></body></html>"));
+  const auto found = RunProgram(Args({"preview", server.Url("/p.html")}));
+  EXPECT_EQ(found.out, expected + "\r\n\r\n");
+  const auto off = RunProgram(Args({"preview", "--auto-text", "0", server.Url("/p.html")}));
+  EXPECT_EQ(off.out, "");
+  home.Write("config.ini", "[config]\r\nAutoText=0\r\n");
+  EXPECT_EQ(RunProgram(Args({"preview", server.Url("/p.html")})).out, "");
+  EXPECT_EQ(RunProgram(Args({"preview", "--auto-text=1", server.Url("/p.html")})).out, found.out);
+}
+
+// The same for a whole book: a chapter in unclosed paragraphs gets its text
+// by the body finder unless it is turned off.
+TEST_F(CliCommands, GetFindsBodiesByItselfUnlessTurnedOff) {
+  std::string body;
+  for (int i = 0; i < 6; ++i) body += "<p>　　灯塔的光扫过海面，雾里有一条船。";
+  server.Serve("/book/1.html",
+               Gbk("<html><body><div class=\"text\">" + body + "</div></body></html>"));
+  const auto bookOf = [](const test::ProgramRun& run) {
+    return GbkToUtf8(test::ReadFile(run.out.substr(0, run.out.size() - 1)).value_or(""));
+  };
+  const auto found = RunProgram(Args({"get", server.Url("/book/")}));
+  ASSERT_EQ(found.status, 0) << found.err;
+  const std::string chapterOne = "第一章 雾起\r\n灯塔的光扫过海面，雾里有一条船。\r\n";
+  EXPECT_EQ(bookOf(found).rfind(chapterOne, 0), 0u) << bookOf(found);
+  const auto off = RunProgram(Args({"get", "--auto-text", "0", server.Url("/book/")}));
+  ASSERT_EQ(off.status, 0) << off.err;
+  EXPECT_EQ(bookOf(off).rfind("第一章 雾起\r\n\r\n第二章", 0), 0u) << bookOf(off);
+}
+
+// A chapter page with no text: the run names it on standard error and in the
+// log, once; with HealthReport=0 nothing is said.
+TEST_F(CliCommands, GetNamesAnEmptyChapterUnlessTheReportIsOff) {
+  server.Serve("/book/2.html", "<html><body></body></html>");
+  const std::string line = "体检：1 章可能有问题：第2章《第二章";
+  const auto count = [](const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  const auto run = RunProgram(Args({"get", server.Url("/book/")}));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(count(run.err, line), 1) << run.err;
+  const std::string log = GbkToUtf8(test::ReadFile(home.Path() / "log.log").value_or(""));
+  EXPECT_EQ(count(log, line), 1) << log;
+
+  home.Write("config.ini", "[config]\r\nHealthReport=0\r\n");
+  const auto off = RunProgram(Args({"get", server.Url("/book/")}));
+  ASSERT_EQ(off.status, 0) << off.err;
+  EXPECT_EQ(count(off.err, "体检"), 0) << off.err;
+  EXPECT_EQ(count(GbkToUtf8(test::ReadFile(home.Path() / "log.log").value_or("")), "体检"), 0);
+}
+
 TEST_F(CliCommands, GetSavesTheBookAndTheLog) {
   const auto run = RunProgram(Args({"get", server.Url("/book/")}));
   ASSERT_EQ(run.status, 0) << run.err;

@@ -1,11 +1,12 @@
-// A chapter page from the input through the three extraction strategies and
-// FinishChapterText. Input: line mode, flags, separator, then the fields
+// A chapter page from the input through the three extraction strategies, the
+// body finder and FinishChapterText. Input: line mode, flags, separator, then the fields
 // start mark, end mark, the clean rules (as many as flags / 2 % 4 says) and
 // the page.
 
 #include <string>
 #include <string_view>
 
+#include "chapters/auto_text.h"
 #include "chapters/clean_rules.h"
 #include "chapters/extraction.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -43,9 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = (flags >> 1) % 4; i > 0; --i) rules.emplace_back(in.Field(separator));
   const std::string_view page = in.Rest();
 
+  const CleanRuleSet compiled(rules);
   TextOptions options;
   options.lineMode = lineMode;
-  options.rules = (flags & 1) ? &rules : nullptr;
+  options.rules = (flags & 1) ? &compiled : nullptr;
+  options.autoText = (flags & 16) != 0;
 
   if (!startMark.empty()) CheckChapter(ExtractBetweenMarks(page, startMark, endMark, options));
   CheckChapter(ExtractByBreakRun(page, options));
@@ -54,5 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(!finished.empty());
   CheckChapter(finished);
   CheckChapter(ExtractChapterText(page, startMark, endMark, options));
+  const FoundBody body = FindChapterBody(page);
+  FUZZ_CHECK(body.fragment.empty() == (body.textBytes == 0));
+  if (!body.fragment.empty()) CheckChapter(FinishChapterText(body.fragment, options));
   return 0;
 }

@@ -4,6 +4,8 @@
 #include <thread>
 #include <vector>
 
+#include <iconv.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -65,6 +67,49 @@ TEST(Codepage, OffsetsMapEveryUnitToItsGbkByte) {
   EXPECT_EQ(offsets, (std::vector<int>{0, 1, 2, 4, 6}));
   EXPECT_EQ(GbkToUtf16("", offsets), u"");
   EXPECT_EQ(offsets, (std::vector<int>{0}));
+}
+
+// The code page's own answer for one character: iconv on it alone, U+FFFD
+// when iconv refuses it.
+char16_t IconvCharacter(std::string_view bytes) {
+  iconv_t cd = iconv_open("UTF-16LE", "CP936");
+  char16_t unit[2] = {0xFFFD, 0};
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char* out = reinterpret_cast<char*>(unit);
+  std::size_t outLeft = sizeof(unit);
+  if (iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0 ||
+      outLeft != sizeof(char16_t)) {
+    unit[0] = 0xFFFD;
+  }
+  iconv_close(cd);
+  return unit[0];
+}
+
+// Decoding is by a table made once: it must give what iconv gives, for every
+// byte alone and every pair of bytes (a pair, or a lead byte and a byte that
+// cannot follow it, or two single bytes).
+TEST(Codepage, EveryOneAndTwoByteTextDecodesAsIconvSays) {
+  const auto isLead = [](int b) { return b >= 0x81 && b <= 0xFE; };
+  const auto isTrail = [](int b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; };
+  int mismatches = 0;
+  for (int a = 0; a < 256; ++a) {
+    const std::string one(1, static_cast<char>(a));
+    if (GbkToUtf16(one) != std::u16string(1, IconvCharacter(one))) ++mismatches;
+    for (int b = 0; b < 256; ++b) {
+      const std::string two = one + static_cast<char>(b);
+      std::u16string expected;
+      if (isLead(a) && isTrail(b)) {
+        expected = IconvCharacter(two);
+      } else {
+        expected = {IconvCharacter(one), IconvCharacter(two.substr(1))};
+      }
+      if (GbkToUtf16(two) != expected && ++mismatches < 5) {
+        ADD_FAILURE() << "bytes " << a << " " << b;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
 }
 
 TEST(Codepage, Utf8ToAnsiReplacesInvalidSequences) {

@@ -226,6 +226,30 @@ TEST(Regex, OrdinaryRulesOnALargeChapterFinishInTime) {
   EXPECT_NE(cleaned.find(Gbk("这是正文")), std::string::npos);
 }
 
+// A search runs over a stretch of start positions at a time, and an attempt
+// that needs more work than that allows is redone in a slower form: neither
+// may change what is found.
+TEST(Regex, LongTextsAndHeavyAttemptsFindWhatShortOnesDo) {
+  Regex re;
+  ASSERT_TRUE(re.Compile("y"));
+  EXPECT_EQ(StartOf(re.Search(std::string(300000, 'x') + "y")), 300000);
+
+  const std::string as(50000, 'a');
+  std::string everywhere = "-";
+  for (const char c : as) everywhere += std::string(1, c) + "-";
+  ASSERT_TRUE(re.Compile("x*"));
+  EXPECT_EQ(re.Replace(as, "-"), everywhere);
+
+  // The first branch backtracks through a million ways of reading the "ab"s
+  // before it fails; the second then matches.
+  std::string ab;
+  for (int i = 0; i < 20; ++i) ab += "ab";
+  ASSERT_TRUE(re.Compile("(?:a|b|ab)*z|(?:a|b)*c"));
+  EXPECT_EQ(re.Replace("x" + ab + "c", "-"), "x-");
+  EXPECT_FALSE(re.TimedOut());
+  EXPECT_EQ(StartOf(re.Search("x" + ab + "c")), 1);
+}
+
 TEST(Regex, ObjectsOnSeveralThreadsWorkIndependently) {
   const std::string text = Gbk("第一章 本站首发 正文 本站首发 完");
   const std::string expected = Gbk("第一章  正文  完");
