@@ -13,7 +13,8 @@ namespace tarnlow {
 // value other than 1 and 2), 1 one long line, 2 a line after every "。".
 struct TextOptions {
   int lineMode = 0;
-  const CleanRules::List* rules = nullptr;  // none: no clean rules
+  const CleanRules::List* rules = nullptr;        // none: no clean rules
+  const RuleFaultHandler* onRuleFault = nullptr;  // told of each rule skipped
 };
 
 // The text between the marks (found without regard to ASCII case); empty when

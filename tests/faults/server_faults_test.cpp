@@ -240,7 +240,8 @@ TEST_F(ServerFaults, RedirectLoopsAndStrayRedirectsFailWithAFailureText) {
 }
 
 // Pages in GBK that claim UTF-8, and pages of random bytes with and without a
-// content coding: the GBK text stays as it is, the noise never stops the run.
+// content coding: the GBK text stays as it is, the noise never stops the run,
+// and noise that is not in the coding its answer names is no chapter.
 TEST_F(ServerFaults, MislabelledAndRandomPagesLeaveTheOtherChaptersAlone) {
   const auto gbkClaimingUtf8 = [](int n) {
     std::string page = ChapterPage(n);
@@ -268,7 +269,10 @@ TEST_F(ServerFaults, MislabelledAndRandomPagesLeaveTheOtherChaptersAlone) {
   }
 
   ASSERT_TRUE(DownloadChapters(app, 0));
-  EXPECT_EQ(app.state.failedCount, 0);
+  EXPECT_EQ(app.state.failedCount, 3);
+  const auto failed = FailureLines(app.log.Text());
+  EXPECT_EQ(failed.size(), 3u);
+  for (int n : {6, 7, 8}) EXPECT_EQ(failed.count(GbkToUtf8(Title(n))), 1u) << n;
   EXPECT_EQ(Book(), BookOf(app.chapters));
   for (int n : {1, 2, 3, 9}) {
     EXPECT_EQ(app.chapters[static_cast<std::size_t>(n - 1)].text, ChapterText(n)) << n;
