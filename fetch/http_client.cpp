@@ -297,9 +297,11 @@ void Perform(Transfer& t) {
   curl_easy_setopt(handle, CURLOPT_PREREQDATA, &t);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(t.timeouts.connect.count()));
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
-                   static_cast<long>(t.timeouts.connect.count() +
-                                     kTransferPeriods * t.timeouts.noProgress.count()));
+  const std::chrono::milliseconds deadline =
+      t.timeouts.transfer.count() > 0
+          ? t.timeouts.transfer
+          : t.timeouts.connect + kTransferPeriods * t.timeouts.noProgress;
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline.count()));
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, WholeSeconds(t.timeouts.noProgress));
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
