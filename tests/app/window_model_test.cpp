@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -177,13 +178,13 @@ TEST(WindowModel, SlowSubscriberGetsMergedChangesAndEndsUpWithTheLatestState) {
   RenderedWindow window(model);
   // The first delivery is held until every change below is made: had a
   // change waited for the subscriber, the changes would never be made.
-  test::Gate changesMade;
-  const test::OpenOnExit release(changesMade);
+  const auto changesMade = std::make_shared<test::Gate>();
+  const test::OpenOnExit release(*changesMade);
   std::atomic<bool> firstDeliveryBegan{false};
   std::atomic<bool> heldThroughTheChanges{false};
-  model.Subscribe([&](const ChangeSet& changes) {
+  model.Subscribe([&, changesMade](const ChangeSet& changes) {
     window.Render(changes);
-    if (!firstDeliveryBegan.exchange(true)) heldThroughTheChanges = changesMade.Wait(60s);
+    if (!firstDeliveryBegan.exchange(true)) heldThroughTheChanges = changesMade->Wait(60s);
     std::this_thread::sleep_for(20ms);
   });
   ASSERT_TRUE(test::WaitUntil([&] { return firstDeliveryBegan.load(); }));
@@ -196,7 +197,7 @@ TEST(WindowModel, SlowSubscriberGetsMergedChangesAndEndsUpWithTheLatestState) {
     model.SetBox(Box::SaveName, "name " + std::to_string(round));
   }
   model.SetExecuteCaption("last");
-  changesMade.Open();
+  changesMade->Open();
   ASSERT_TRUE(model.WaitForDeliveries(60s));
   EXPECT_TRUE(heldThroughTheChanges);
   EXPECT_LT(window.deliveries, 50);  // merged, not one delivery per change

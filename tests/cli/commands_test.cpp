@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "tests/cli/program.h"
@@ -146,10 +147,10 @@ bool InterruptPending(pid_t pid) {
 TEST_F(CliCommands, CtrlCCancelsThenEnds) {
   // A chapter page comes only when the test is over: the run is under way
   // whenever a Ctrl+C comes, and only the Ctrl+C can end it.
-  test::Gate over;
-  const test::OpenOnExit release(over);
-  server.Get(R"(/slow/(\d+)\.html)", [&over](const httplib::Request&, httplib::Response& res) {
-    over.Wait(std::chrono::seconds(60));
+  const auto over = std::make_shared<test::Gate>();
+  const test::OpenOnExit release(*over);
+  server.Get(R"(/slow/(\d+)\.html)", [over](const httplib::Request&, httplib::Response& res) {
+    over->Wait(std::chrono::seconds(60));
     res.set_content(sample::Pages().at("/book/1.html"), "text/html");
   });
   std::string links;

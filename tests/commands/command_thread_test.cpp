@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -202,12 +203,12 @@ TEST_F(CommandThreadTest, CancelAndCloseEndLongRetryWaitsPromptly) {
 // A cancel during a chapter run whose pages do not come until the test is
 // over: the chapters in flight are dropped, not waited out.
 TEST_F(CommandThreadTest, CancelDuringAChapterRunEndsPromptly) {
-  test::Gate over;
-  server.Get(R"(/slow/(\d+)\.html)", [&over](const httplib::Request& req, httplib::Response& res) {
-    over.Wait(60s);
+  const auto over = std::make_shared<test::Gate>();
+  server.Get(R"(/slow/(\d+)\.html)", [over](const httplib::Request& req, httplib::Response& res) {
+    over->Wait(60s);
     res.set_content(ChapterPage(std::stoi(req.matches[1])), "text/html");
   });
-  const test::OpenOnExit release(over);
+  const test::OpenOnExit release(*over);
   AddChapters(30);
   for (std::size_t i = 0; i < app.chapters.Size(); ++i) {
     app.chapters[i].url = server.Url("/slow/" + std::to_string(i + 1) + ".html");
@@ -293,12 +294,12 @@ TEST_F(CommandThreadTest, SlowWindowMissesNoChange) {
 // window stuck in its first delivery, a whole run still ends; the window then
 // catches up with everything in one delivery.
 TEST_F(CommandThreadTest, NoWorkerWaitsOnTheWindow) {
-  test::Gate stuck;
-  const test::OpenOnExit release(stuck);
+  const auto stuck = std::make_shared<test::Gate>();
+  const test::OpenOnExit release(*stuck);
   std::atomic<int> deliveries{0};
   Rendered rendered;
-  model.Subscribe([&](const ChangeSet& changes) {
-    if (deliveries.fetch_add(1) == 0) stuck.Wait(120s);
+  model.Subscribe([&, stuck](const ChangeSet& changes) {
+    if (deliveries.fetch_add(1) == 0) stuck->Wait(120s);
     rendered.Render(model, changes);
   });
   ASSERT_TRUE(test::WaitUntil([&] { return deliveries.load() == 1; }));
@@ -310,7 +311,7 @@ TEST_F(CommandThreadTest, NoWorkerWaitsOnTheWindow) {
   EXPECT_TRUE(saved);
   EXPECT_EQ(deliveries.load(), 1);
 
-  stuck.Open();
+  stuck->Open();
   ASSERT_TRUE(model.WaitForDeliveries(60s));
   EXPECT_EQ(deliveries.load(), 2);
   model.Subscribe({});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -55,8 +56,8 @@ class CancelAndClose : public BookFixture {
   // chapter has reached the server.
   template <typename Button>
   void PressDuringChapter(int pressedAt, Button button) {
-    server.Get(R"(/book/(\d+)\.html)", [this, pressedAt, button](const httplib::Request& req,
-                                                                 httplib::Response& res) {
+    server.Get(R"(/book/(\d+)\.html)", [this, gate = gate, pressedAt, button](
+                                           const httplib::Request& req, httplib::Response& res) {
       const int n = std::stoi(req.matches[1]);
       if (n == pressedAt) {
         test::WaitUntil(
@@ -65,9 +66,9 @@ class CancelAndClose : public BookFixture {
             },
             60s);
         button();
-        gate.Open();
+        gate->Open();
       } else {
-        gate.Wait(60s);
+        gate->Wait(60s);
       }
       res.set_content(ChapterPage(n), "text/html");
     });
@@ -82,7 +83,9 @@ class CancelAndClose : public BookFixture {
 
   // Holds server handlers back until the button has been pressed, so that the
   // chapters in flight at that moment are known exactly.
-  test::Gate gate;
+  // Shared with the handlers, which may still be waking from it when the
+  // test ends.
+  std::shared_ptr<test::Gate> gate = std::make_shared<test::Gate>();
 };
 
 TEST_F(CancelAndClose, CancelDuringTheContentsFetchThenRunAgain) {
@@ -185,12 +188,12 @@ TEST_F(CancelAndClose, CancelDuringTheChapterRunNeverFetchesTheQueuedChapters) {
 // command thread. Chapters past the 40th wait at the server until the click,
 // so that the run is still going when it comes however slow the machine.
 TEST_F(CancelAndClose, CancelFromTheWindowStopsWithinOneRoundOfFetches) {
-  test::Gate clicked;
-  const test::OpenOnExit release(clicked);
+  const auto clicked = std::make_shared<test::Gate>();
+  const test::OpenOnExit release(*clicked);
   server.Get(R"(/book/(\d+)\.html)",
-             [&clicked](const httplib::Request& req, httplib::Response& res) {
+             [clicked](const httplib::Request& req, httplib::Response& res) {
                const int n = std::stoi(req.matches[1]);
-               if (n > 40) clicked.Wait(60s);
+               if (n > 40) clicked->Wait(60s);
                res.set_content(ChapterPage(n), "text/html");
              });
   AddChapters(300);
@@ -204,7 +207,7 @@ TEST_F(CancelAndClose, CancelFromTheWindowStopsWithinOneRoundOfFetches) {
   // Counted after the click: only the chapters already on their way, one per
   // thread, may still reach the server.
   const std::size_t requestsWhenPressed = server.Requests().size();
-  clicked.Open();
+  clicked->Open();
   commands.Wait();
   EXPECT_FALSE(result);
   EXPECT_LE(server.Requests().size(), requestsWhenPressed + 3);
