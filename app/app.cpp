@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "app/files.h"
 #include "app/program_dir.h"
 #include "app/run_log.h"
 #include "text/codepage.h"
@@ -55,6 +56,12 @@ void ApplyStartupSettings(App& app) {
   WindowModel& model = app.model;
   const Settings& settings = app.settings;
   RunState& state = app.state;
+
+  // Every read below then gives its default, as with no file at all.
+  const FileBytes file = ReadFileBytes(settings.FilePath());
+  if (file.state == FileBytes::State::Failed) {
+    AddNotice(app, UnreadableFileNotice(settings.FilePath().filename().string(), file.error));
+  }
 
   model.SetOption(Option::KeepDubiousWithMarks, settings.ReadFlag(keys::OffCleanDubiousList));
   model.SetOption(Option::CleanDubious, settings.ReadFlag(keys::CleanDubiousList));

@@ -5,6 +5,7 @@
 // command-line program each make one; tests make as many as they like.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,30 @@
 #include "app/window_model.h"
 
 namespace tarnlow {
+
+// A chapter that had no usable page after every attempt of a run.
+struct FailedChapter {
+  int number;         // 1-based
+  std::string title;  // GBK
+  bool operator==(const FailedChapter&) const = default;
+};
+
+// What the last chapter run came to, for a front end that reports it (the
+// command-line program's exit status and messages).
+struct ChapterRunReport {
+  enum class Outcome {
+    None,       // no chapter run yet
+    Refused,    // the download folder cannot take the book: nothing was fetched
+    Cancelled,  // cancelled, or the window closed
+    NotSaved,   // fetched, but the book file could not be written
+    Saved,
+  };
+  Outcome outcome = Outcome::None;
+  std::filesystem::path path;         // Saved: the book file; NotSaved: the file tried
+  int saveError = 0;                  // NotSaved: errno of the step that failed
+  std::vector<FailedChapter> failed;  // Saved or NotSaved: chapters without text
+  std::filesystem::path rescuedPath;  // NotSaved: the temporary copy, when one was written
+};
 
 struct App {
   App(WindowModel& model, Shell& shell, std::filesystem::path programDir)
@@ -33,6 +58,16 @@ struct App {
   // The health reports (GBK) of the chapter runs of the command under way or
   // last run, in order; a run whose chapters all looked right adds none.
   std::vector<std::string> healthReports;
+  ChapterRunReport lastRun;
+
+  // A book the download folder refuses at the end of a run goes to a
+  // temporary file in the program directory instead of being lost with the
+  // program. Off for the desktop window, which keeps the texts for another
+  // press of its button.
+  bool rescueUnsavedBooks = false;
+  // Called with each notice (AddNotice) on the thread that noticed it; set
+  // before any command runs.
+  std::function<void(const std::string& gbk)> noticeHook;
 };
 
 // Window title and the execute button's two captions.

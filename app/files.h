@@ -8,9 +8,32 @@
 
 namespace tarnlow {
 
+// What reading one of the user's files came to. Never an exception: a folder
+// in the file's place, a file without read permission and one that vanishes
+// while it is read all end here.
+struct FileBytes {
+  enum class State {
+    Read,     // `bytes` holds the whole file
+    Missing,  // no such file (or it vanished before it was opened)
+    Failed,   // there, but not readable as a file: `error` says why
+  };
+  State state = State::Missing;
+  std::string bytes;
+  int error = 0;  // errno of the step that failed
+};
+FileBytes ReadFileBytes(const std::filesystem::path& path);
+
 // The whole file as text: it ends at the first zero byte. A missing or
 // unreadable file gives the empty text.
 std::string ReadTextFile(const std::filesystem::path& path);
+
+// Why a file operation failed, for the user (GBK): "是一个文件夹" and the
+// like, or the error code.
+std::string ErrorText(int error);
+
+// The line that tells the user a file of the program directory could not be
+// read and counts as missing (GBK): its name and why.
+std::string UnreadableFileNotice(std::string_view fileName, int error);
 
 // Writes every byte to `fd`, resuming after interrupted or short writes;
 // false on any failure (full disk, I/O error).

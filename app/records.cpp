@@ -1,5 +1,6 @@
 #include "app/records.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/run_log.h"
@@ -57,6 +58,27 @@ bool ChapterList::HasText(std::size_t i) const {
 void ChapterList::SetText(std::size_t i, std::string text) {
   std::lock_guard lock(m_textMutex);
   if (i < m_entries.size()) m_entries[i].text = std::move(text);
+}
+
+void ChapterList::MarkFailed(std::size_t i) {
+  std::lock_guard lock(m_textMutex);
+  m_failed.push_back(i);
+}
+
+std::vector<std::size_t> ChapterList::Failed() const {
+  std::vector<std::size_t> failed;
+  {
+    std::lock_guard lock(m_textMutex);
+    failed = m_failed;
+  }
+  std::sort(failed.begin(), failed.end());
+  failed.erase(std::unique(failed.begin(), failed.end()), failed.end());
+  return failed;
+}
+
+void ChapterList::ClearFailed() {
+  std::lock_guard lock(m_textMutex);
+  m_failed.clear();
 }
 
 }  // namespace tarnlow

@@ -79,7 +79,10 @@ class ChapterList {
  public:
   std::size_t Size() const { return m_entries.size(); }
   bool Empty() const { return m_entries.empty(); }
-  void Clear() { m_entries.clear(); }
+  void Clear() {
+    m_entries.clear();
+    ClearFailed();
+  }
   void Append(ChapterEntry entry) { m_entries.push_back(std::move(entry)); }
 
   // Direct access for the command thread (contents commands, saving).
@@ -93,8 +96,15 @@ class ChapterList {
   bool HasText(std::size_t i) const;
   void SetText(std::size_t i, std::string text);
 
+  // The chapters of the current run that got no usable page (0-based),
+  // marked by the workers; a run starts by clearing them.
+  void MarkFailed(std::size_t i);
+  std::vector<std::size_t> Failed() const;  // ascending
+  void ClearFailed();
+
  private:
   std::vector<ChapterEntry> m_entries;
+  std::vector<std::size_t> m_failed;
   mutable std::mutex m_textMutex;
 };
 

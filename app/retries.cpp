@@ -25,7 +25,7 @@ FetchResult FetchWithRetries(std::string_view url, const RetryOptions& options) 
       result.text.clear();
       return result;
     }
-    if (result.HasPage()) return result;
+    if (result.HasPage() && (!options.usable || options.usable(result))) return result;
     if (attempt > 1 && options.onRetry) options.onRetry(attempt);
     WaitUnlessStopped(options.delayMs, options.stop);
   }

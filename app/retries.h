@@ -19,12 +19,16 @@ struct RetryOptions {
   // Asked while a transfer runs and right after it: true drops what it
   // fetched, and the result is Cancelled. Empty: `stop` is asked.
   std::function<bool()> stopFetch;
+  // Whether a page serves the caller; one that does not (an empty chapter
+  // page, say) counts as a failed attempt and is retried. Empty: every page.
+  std::function<bool(const FetchResult&)> usable;
   // Called after a failed attempt other than the first (its 1-based number),
   // before the wait: the retry texts.
   std::function<void(int attempt)> onRetry;
 };
 
-// The first page that comes, or the last failure, or Cancelled.
+// The first usable page that comes, or the last failure (which may be a page
+// that is not usable), or Cancelled.
 FetchResult FetchWithRetries(std::string_view url, const RetryOptions& options);
 
 }  // namespace tarnlow

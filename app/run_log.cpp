@@ -1,9 +1,12 @@
 #include "app/run_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <utility>
 
 #include "app/files.h"
@@ -28,13 +31,37 @@ void AddLogEntry(App& app, std::string_view message) { app.log.AddEntry(message)
 
 void ClearLog(App& app) { app.log.Clear(); }
 
-void LoadLogFile(App& app) { app.log.SetText(ReadTextFile(app.programDir / kLogFileName)); }
+void LoadLogFile(App& app) {
+  const FileBytes file = ReadFileBytes(app.programDir / kLogFileName);
+  std::string text = file.bytes;
+  if (const std::size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
+  app.log.SetText(std::move(text));
+  if (file.state == FileBytes::State::Failed) {
+    AddNotice(app, UnreadableFileNotice(kLogFileName, file.error));
+  }
+}
 
 void SaveLogFile(App& app) {
-  std::ofstream out(app.programDir / kLogFileName, std::ios::binary | std::ios::trunc);
-  if (!out) return;
-  std::string text = app.log.Text();
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  const std::filesystem::path path = app.programDir / kLogFileName;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int error = errno;
+  if (fd >= 0) {
+    bool saved = WriteAll(fd, app.log.Text());
+    error = errno;
+    if (::close(fd) != 0 && saved) {
+      saved = false;
+      error = errno;
+    }
+    if (saved) return;
+  }
+  AddNotice(app,
+            Gbk<"无法写入 ">() + kLogFileName + Gbk<"（">() + ErrorText(error) + Gbk<"）。">());
+}
+
+void AddNotice(App& app, const std::string& message) {
+  if (app.noticeHook) app.noticeHook(message);
+  app.log.AddEntry(message + "\r\n\r\n");
+  app.model.SetStatus(message, true);
 }
 
 const std::string& IdleHelpText() {

@@ -139,27 +139,6 @@ std::optional<std::size_t> FindKeyLine(const std::vector<std::string>& lines,
   return std::nullopt;
 }
 
-enum class ReadResult { Ok, Missing, Failed };
-
-ReadResult ReadFileBytes(const std::filesystem::path& path, std::string& bytes) {
-  bytes.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return ReadResult::Failed;
-    }
-    if (n == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return ReadResult::Ok;
-}
-
 // Writes a sibling temporary file and renames it over `path`, so a crash or
 // a full disk leaves either the old file or the new one, never half of one.
 bool ReplaceFile(const std::filesystem::path& path, const std::string& bytes) {
@@ -217,12 +196,13 @@ Settings::Settings(std::filesystem::path programDir) : m_dir(std::move(programDi
 std::filesystem::path Settings::FilePath() const { return m_dir / kFileName; }
 
 std::string Settings::Read(std::string_view key, std::string_view defaultValue) const {
-  std::string bytes;
+  FileBytes file;
   {
     std::lock_guard lock(g_fileMutex);
-    if (ReadFileBytes(FilePath(), bytes) != ReadResult::Ok) return std::string(defaultValue);
+    file = ReadFileBytes(FilePath());
   }
-  std::vector<std::string> lines = SplitLines(bytes);
+  if (file.state != FileBytes::State::Read) return std::string(defaultValue);
+  std::vector<std::string> lines = SplitLines(file.bytes);
   auto section = FindSection(lines);
   if (!section) return std::string(defaultValue);
   std::string_view wanted = TrimBlanks(key);
@@ -241,11 +221,11 @@ bool Settings::Write(std::string_view key, std::string_view value) {
 
   std::lock_guard lock(g_fileMutex);
   const std::filesystem::path path = FilePath();
-  std::string bytes;
   // A file that exists but cannot be read is left alone: rewriting it would
   // lose every other setting in it.
-  if (ReadFileBytes(path, bytes) == ReadResult::Failed) return false;
-  std::vector<std::string> lines = SplitLines(bytes);
+  const FileBytes file = ReadFileBytes(path);
+  if (file.state == FileBytes::State::Failed) return false;
+  std::vector<std::string> lines = SplitLines(file.bytes);
 
   if (auto section = FindSection(lines)) {
     if (auto line = FindKeyLine(lines, *section, name)) {

@@ -77,7 +77,12 @@ ChapterRun CaptureChapterRun(App& app) {
           app.model.GetBox(Box::TextBegin),
           app.model.GetBox(Box::TextEnd),
           app.model.GetBox(Box::SaveName),
-          app.rules.Snapshot()};
+          app.rules.Snapshot(),
+          {}};
+}
+
+bool UsableChapterPage(const FetchResult& page) {
+  return page.HasPage() && !page.text.empty() && !page.undecodable;
 }
 
 void FetchChapter(App& app, int chapterNumber, const ChapterRun& run) {
@@ -99,6 +104,7 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRun& run) {
     retry.attempts = run.retryCount + 1;
     retry.delayMs = run.delayMs;
     retry.stop = [&app] { return Stopping(app); };
+    retry.usable = UsableChapterPage;
     retry.onRetry = [&](int attempt) {
       model.ListSetItemText(item,
                             Gbk<"重试">() + std::to_string(attempt - 1) + Gbk<"：">() + title);
@@ -111,14 +117,16 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRun& run) {
       return;
     }
     model.SetAddressLabel("");
-    if (!fetched.HasPage()) {
+    if (!UsableChapterPage(fetched)) {
       ++app.state.failedCount;
+      app.chapters.MarkFailed(index);
       app.log.AddEntry(Gbk<"取章节：失败！书名《">() + run.saveName + Gbk<"》，章节名《">() +
                            title + Gbk<"》，章节链接：">() + url + "\r\n\r\n",
                        "\r\n");
       return;
     }
-    const TextOptions options{run.lineMode, run.rules.get(), run.autoText};
+    const TextOptions options{run.lineMode, run.rules.get(), run.autoText,
+                              run.onRuleFault ? &run.onRuleFault : nullptr};
     ExtractedText extracted = ExtractChapter(fetched.text, run.textBegin, run.textEnd, options);
     if (run.marksMissing != nullptr) (*run.marksMissing)[index] = extracted.marksMissing;
     app.chapters.SetText(index, std::move(extracted.text));
@@ -128,8 +136,20 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRun& run) {
 
 bool DownloadChapters(App& app, int taskNumber) {
   WindowModel& model = app.model;
+  app.lastRun = {};
+  app.chapters.ClearFailed();
+  // A folder that cannot take the book is found before any chapter is
+  // fetched, not after the whole download.
+  if (!PrepareSave(app)) {
+    app.lastRun.outcome = ChapterRunReport::Outcome::Refused;
+    return false;
+  }
   // Before the pool: its items hold a reference, so it must outlive them.
+  RuleFaultNotices ruleNotices(app);
   ChapterRun run = CaptureChapterRun(app);
+  run.onRuleFault = [&ruleNotices](const std::string& rule, RuleFault fault) {
+    ruleNotices(rule, fault);
+  };
   std::vector<char> marksMissing(app.chapters.Size(), 0);
   run.marksMissing = &marksMissing;
   WorkerPool pool;
@@ -137,6 +157,7 @@ bool DownloadChapters(App& app, int taskNumber) {
   model.SetStatus("", false);
   model.SetAddressLabel("");
   app.state.failedCount = 0;
+  ruleNotices.CheckCompile(*run.rules);
 
   // When no thread starts, every Submit fails, the pool is idle at once and
   // the book is saved with the titles only.
@@ -151,6 +172,9 @@ bool DownloadChapters(App& app, int taskNumber) {
     // cancelled or closed below, never saved as a book with holes.
     if (pool.IsIdle() && !Stopping(app)) {
       pool.Close(0);
+      // The last counts are shown before the save replaces them, so that the
+      // last progress anyone saw is the run's result.
+      model.ShowProgress(ProgressOf(app, taskNumber, pool));
       ReportHealth(app, marksMissing);
       model.SetStatus(Gbk<"\r\n 正在保存，请稍后...">(), true);
       return SaveChapterList(app);
@@ -164,6 +188,7 @@ bool DownloadChapters(App& app, int taskNumber) {
       model.SetStatus(stopping, false);
       model.SetStatus(stopping + Gbk<"\r\n\r\n 稍后将结束程序！">(), true);
       pool.Close(0);
+      app.lastRun.outcome = ChapterRunReport::Outcome::Cancelled;
       app.shell.EndProcess();
       return false;
     }
@@ -172,6 +197,7 @@ bool DownloadChapters(App& app, int taskNumber) {
       AddLogEntry(app, Gbk<"已取消！文件《">() + model.GetBox(Box::SaveName) + Gbk<"》，链接：">() +
                            model.GetBox(Box::Address) + "\r\n\r\n");
       pool.Close(0);
+      app.lastRun.outcome = ChapterRunReport::Outcome::Cancelled;
       app.state.cancelRequested = false;
       if (!app.state.batchMode) {
         app.state.busy = false;

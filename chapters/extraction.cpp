@@ -38,8 +38,11 @@ std::string FinishChapterText(std::string_view fragment, const TextOptions& opti
     if (tag != -1) buffer.Set(buffer.Get(1, tag - 1));
   }
   std::string text = buffer.Text();
-  if (options.rules != nullptr)
-    text = ApplyCleanRules(*options.rules, std::move(text), options.skippedRules);
+  if (options.rules != nullptr) {
+    text =
+        ApplyCleanRules(*options.rules, std::move(text),
+                        options.onRuleFault != nullptr ? *options.onRuleFault : RuleFaultHandler());
+  }
   text += "\r\n";
   return CleanTitle(text);
 }

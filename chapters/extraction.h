@@ -17,8 +17,7 @@ struct TextOptions {
   // Without text marks, a body the built-in search misses or gets plainly
   // wrong is found by the page's largest block of running text instead.
   bool autoText = false;
-  // Where the rules a chapter had to skip are noted; none: nowhere.
-  SkippedRules* skippedRules = nullptr;
+  const RuleFaultHandler* onRuleFault = nullptr;  // told of each rule skipped
 };
 
 // The text between the marks (found without regard to ASCII case); empty when

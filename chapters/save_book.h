@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/records.h"
@@ -24,8 +26,32 @@ SaveResult SaveBook(const std::filesystem::path& folder, const std::string& save
 
 // The end of a chapter run: saves the chapter list under the save-name box
 // (未命名 when empty) into the download folder, and logs the result or shows
-// why it failed (a log line instead in batch mode). True when saved.
+// why it failed (a log line instead in batch mode). True when saved. Fills
+// app.lastRun; with app.rescueUnsavedBooks a book that could not be saved
+// goes to a temporary file in the program directory.
 bool SaveChapterList(App& app);
+
+// `saveName` (GBK) as the start of a file name in `folder`: control
+// characters dropped, and cut at a character boundary so that it, followed by
+// `tailBytes` more (a "_i" suffix and ".txt"), fits the file system's limit
+// on a name once written as a file name.
+std::string FitSaveName(std::string_view saveName, const std::filesystem::path& folder,
+                        std::size_t tailBytes);
+
+// Why `folder` cannot take a book, naming the folder (GBK); empty when it
+// can: it exists, is a folder, and this process may create files in it.
+std::string SaveFolderProblem(const std::filesystem::path& folder);
+
+// Before a chapter run fetches anything: fits the save name (the box then
+// shows the name the file gets) and checks the download folder. When the
+// folder cannot take the book, says so (a message box, or a log line in batch
+// mode) and returns false.
+bool PrepareSave(App& app);
+
+// Writes the chapters as a book into a new file of its own in `dir`; the
+// file's path, or the empty path when that fails too.
+std::filesystem::path SaveBookToTemporary(const std::filesystem::path& dir,
+                                          const std::vector<ChapterEntry>& chapters);
 
 // Where the book of `saveName` would go: `base`.txt, or the first free
 // `base`_i.txt. Exposed for tests.

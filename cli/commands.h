@@ -8,7 +8,13 @@
 
 namespace tarnlow::cli {
 
-enum ExitStatus : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+enum ExitStatus : int {
+  kExitOk = 0,
+  kExitFailed = 1,
+  kExitUsage = 2,
+  kExitChaptersFailed = 3,  // the book was saved, but some chapters have no text
+  kExitInterrupted = 130,   // a second Ctrl+C ended the run
+};
 
 struct Command {
   std::string_view name;
@@ -26,10 +32,11 @@ int ContentsCommand(const CliOptions& options);
 // preview URL: one chapter page's extracted text, as the text marks give it.
 int PreviewCommand(const CliOptions& options);
 // get URL: the contents command, the chapter command and the book; prints
-// the book file's path.
+// the book file's path, and the chapters that failed on standard error.
 int GetCommand(const CliOptions& options);
-// batch [URL...]: the given addresses, or the stored list, run one by one;
-// prints one line per saved book.
+// batch [URL...]: the given addresses (the stored list left as it is), or
+// the stored list, run one by one; prints one line per saved book, and the
+// tasks and chapters that failed on standard error.
 int BatchCommand(const CliOptions& options);
 
 // The whole program: parses, dispatches, returns the exit status.

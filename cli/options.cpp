@@ -152,8 +152,9 @@ const std::string& UsageText() {
       "  contents URL       the chapter list of a contents page\n"
       "  preview URL        one chapter's text (a failed fetch goes to stderr, exit 0)\n"
       "  get URL            contents and chapters into one book file\n"
-      "  batch [URL...]     many books: the given contents addresses, or the stored\n"
-      "                     batch list when none are given\n"
+      "  batch [URL...]     many books: the given contents addresses (the stored\n"
+      "                     batch list stays as it is), or the stored batch list\n"
+      "                     when none are given\n"
       "\n"
       "Options (--opt VALUE or --opt=VALUE; an empty value sets the empty text):\n"
       "  --home DIR                  folder of config.ini, cleantxt.list, log.log and\n"
@@ -179,7 +180,9 @@ const std::string& UsageText() {
       "  --help                      this text\n"
       "  --version                   the program's version\n"
       "\n"
-      "Exit status: 0 success, 1 the command failed, 2 a usage error.\n";
+      "Exit status: 0 success, 1 the command failed or standard output could not be\n"
+      "written, 2 a usage error, 3 books saved but some chapters failed (get, batch),\n"
+      "130 a second Ctrl+C.\n";
   return usage;
 }
 

@@ -72,17 +72,16 @@ void ApplyOverrides(App& app, WindowModel& model, const CliOptions& o) {
 
 }  // namespace
 
-void PrintGbk(std::FILE* stream, const std::string& gbk) {
-  const std::string utf8 = GbkToUtf8(gbk);
-  std::fwrite(utf8.data(), 1, utf8.size(), stream);
-  std::fflush(stream);
-}
-
 Session::Session(const CliOptions& options) {
   m_app = std::make_unique<App>(m_model, m_shell, ProgramDir(options.home));
   m_terminal = isatty(STDERR_FILENO) != 0;
+  // Without a window to keep the texts for another try, a book the download
+  // folder refuses goes to a file of its own.
+  m_app->rescueUnsavedBooks = true;
+  m_app->noticeHook = [this](const std::string& notice) { OnNotice(notice); };
+  m_model.SetStatusHook([this](const std::string& status) { OnStatus(status); });
   // What the desktop program does at start: rules and settings.
-  LoadCleanRules(m_app->rules, m_app->programDir);
+  LoadCleanRules(*m_app);
   ApplyStartupSettings(*m_app);
   m_model.SetTitle(WindowTitle());
   m_model.SetExecuteCaption(CaptionContents());
@@ -101,7 +100,6 @@ Session::Session(const CliOptions& options) {
     }
     PrintGbk(stderr, m.title + ": " + escaped + "\n");
   });
-  m_model.SetStatusHook([this](const std::string& status) { OnStatus(status); });
   m_commands = std::make_unique<CommandThread>(*m_app);
 
   g_interrupts = 0;
@@ -114,7 +112,9 @@ Session::Session(const CliOptions& options) {
 Session::~Session() {
   signal(SIGINT, SIG_DFL);
   m_commands.reset();
-  if (m_barShown) std::fputs("\n", stderr);
+  m_model.SetStatusHook({});
+  std::lock_guard lock(m_printMutex);
+  EndProgressLocked();
 }
 
 bool Session::LibrariesPresent() {
@@ -136,9 +136,31 @@ void Session::Run(const std::function<void()>& command) {
   }
 }
 
+void Session::EndProgressLocked() {
+  if (m_barShown) {
+    std::fputs("\n", stderr);
+    m_barShown = false;
+  }
+  if (m_unprinted && m_unprinted != m_printed) {
+    const ChapterProgress& p = *m_unprinted;
+    std::fprintf(stderr, "%d/%d chapters, %d reading, %d queued, %d failed\n", p.done, p.total,
+                 p.reading, p.queued, p.failed);
+    m_printed = m_unprinted;
+  }
+  m_unprinted.reset();
+}
+
+void Session::OnNotice(const std::string& notice) {
+  std::lock_guard lock(m_printMutex);
+  m_notices.insert(notice);
+  EndProgressLocked();
+  PrintGbk(stderr, OneLine(notice) + "\n");
+}
+
 // Runs right after each status text is set, on the thread that set it.
 void Session::OnStatus(const std::string& status) {
   std::lock_guard lock(m_printMutex);
+  if (m_notices.count(status) != 0) return;
   if (const std::optional<ChapterProgress> p = m_model.Progress()) {
     const long long now = NowMs();
     if (m_terminal) {
@@ -150,23 +172,24 @@ void Session::OnStatus(const std::string& status) {
                    p->total, p->reading, p->failed);
       std::fflush(stderr);
       m_barShown = true;
-    } else if (now - m_lastLineMs >= 1000) {
-      m_lastLineMs = now;
-      std::fprintf(stderr, "%d/%d chapters, %d reading, %d queued, %d failed\n", p->done, p->total,
-                   p->reading, p->queued, p->failed);
+    } else {
+      // At most a line a second; the counts held back are printed when the
+      // run moves on, so the last line shows how it ended.
+      m_unprinted = *p;
+      if (now - m_lastLineMs >= 1000) {
+        m_lastLineMs = now;
+        EndProgressLocked();
+      }
     }
     return;
   }
+  EndProgressLocked();
   // Short status texts tell what the command is doing; the help text and the
   // fetched page are not worth a line.
   if (status.size() > 200 || status == IdleHelpText()) return;
   const std::string line = OneLine(status);
   if (line.empty() || line == m_lastShort) return;
   m_lastShort = line;
-  if (m_barShown) {
-    std::fputs("\n", stderr);
-    m_barShown = false;
-  }
   PrintGbk(stderr, line + "\n");
 }
 

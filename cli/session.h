@@ -8,12 +8,15 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "app/app.h"
 #include "app/shell.h"
 #include "app/window_model.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "commands/command_thread.h"
 
 namespace tarnlow::cli {
@@ -38,6 +41,10 @@ class Session {
 
  private:
   void OnStatus(const std::string& status);
+  void OnNotice(const std::string& notice);
+  // With m_printMutex held: ends the progress bar's line, and prints the
+  // last counts when the throttled lines have not shown them yet.
+  void EndProgressLocked();
 
   WindowModel m_model;
   RecordingShell m_shell;
@@ -49,10 +56,10 @@ class Session {
   bool m_cancelSeen = false;
   bool m_barShown = false;
   long long m_lastLineMs = 0;
+  std::optional<ChapterProgress> m_unprinted;  // counts not yet printed as a line
+  std::optional<ChapterProgress> m_printed;    // the counts of the last line
   std::string m_lastShort;
+  std::set<std::string> m_notices;  // printed already; their status texts are not
 };
-
-// Writes UTF-8 to a stream, converted from GBK.
-void PrintGbk(std::FILE* stream, const std::string& gbk);
 
 }  // namespace tarnlow::cli

@@ -50,13 +50,17 @@ std::string BatchDialogText(App& app) {
   return stored + address + "\r\n";
 }
 
-void RunBatchTasks(App& app) {
+std::vector<BatchTaskResult> RunBatchTasks(App& app, BatchSource source) {
   WindowModel& model = app.model;
   const std::vector<std::string> tasks = app.batchTasks;
+  std::vector<BatchTaskResult> results;
   if (tasks.empty()) {
     app.shell.ShowMessage(Gbk<"任务无效！">(), Gbk<"提示">(), MessageIcon::Information);
-    return;
+    return results;
   }
+  const auto storeTasksFrom = [&](std::size_t from) {
+    if (source == BatchSource::Stored) app.settings.Write(keys::Webs, JoinTasks(tasks, from));
+  };
 
   ClearLog(app);
   app.healthReports.clear();
@@ -77,21 +81,27 @@ void RunBatchTasks(App& app) {
     // standing (its fetch failed or found nothing) must not end this task.
     app.state.cancelRequested = false;
     model.SetBox(Box::Address, tasks[t - 1]);
-    if (GetContents(app)) DownloadChapters(app, static_cast<int>(t));
+    BatchTaskResult& result = results.emplace_back();
+    result.address = tasks[t - 1];
+    result.listed = GetContents(app);
+    if (result.listed) {
+      DownloadChapters(app, static_cast<int>(t));
+      result.chapters = app.lastRun;
+    }
     // The window is closing: the stored list keeps this task and the later
     // ones. The commands may have returned without ending the process when
     // the close came during their last wait.
     if (app.log.exitRequested) {
       app.shell.EndProcess();
-      return;
+      return results;
     }
     model.ListClear();
     app.chapters.Clear();
     model.SetBox(Box::SaveName, "");
-    app.settings.Write(keys::Webs, JoinTasks(tasks, t));
+    storeTasksFrom(t);
   }
 
-  app.settings.Write(keys::Webs, "");
+  storeTasksFrom(tasks.size());
   app.batchTasks.clear();
   app.state.batchMode = false;
   app.state.busy = false;
@@ -99,6 +109,7 @@ void RunBatchTasks(App& app) {
   ResetMainWindow(app);
   SaveLogFile(app);
   model.EnableBox(Box::SaveName, true);
+  return results;
 }
 
 }  // namespace tarnlow

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tarnlow {
+#include "app/app.h"
 
-struct App;
+namespace tarnlow {
 
 // The lines of `editText` (split at "\r\n") that are web addresses with a
 // path, unchanged; other lines are dropped without a word.
@@ -25,10 +25,23 @@ std::string StoredBatchText(App& app);
 // line, plus the address box's address when it is not among them.
 std::string BatchDialogText(App& app);
 
+// Where the tasks of a batch run come from.
+enum class BatchSource {
+  Stored,  // the stored list (Webs), which shrinks as tasks end
+  Given,   // addresses given for this run only: the stored list is left alone
+};
+
+// What became of one batch task.
+struct BatchTaskResult {
+  std::string address;        // GBK
+  bool listed = false;        // the contents command found the chapter list
+  ChapterRunReport chapters;  // the chapter run, when listed
+};
+
 // Runs the accepted tasks one after the other, on the command thread:
-// contents, then chapters, with batch mode on; the stored list shrinks as
-// tasks end; log.log is written at the end. Shows "任务无效！" when there are
-// no tasks.
-void RunBatchTasks(App& app);
+// contents, then chapters, with batch mode on; log.log is written at the
+// end. Shows "任务无效！" when there are no tasks. Returns one result per task
+// that ran, in order.
+std::vector<BatchTaskResult> RunBatchTasks(App& app, BatchSource source = BatchSource::Stored);
 
 }  // namespace tarnlow

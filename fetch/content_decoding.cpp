@@ -24,9 +24,11 @@ bool AppendCapped(std::string& out, const char* data, std::size_t size, std::siz
 }
 
 // Inflates in 4096-byte steps until the stream ends, the input runs out, the
-// data turns out corrupt or the cap is reached.
-std::string Inflate(std::string_view in, int windowBits, std::size_t maxOutput) {
+// data turns out corrupt or the cap is reached. `whole`: the stream ended, or
+// the cap was reached.
+std::string Inflate(std::string_view in, int windowBits, std::size_t maxOutput, bool& whole) {
   std::string out;
+  whole = false;
   z_stream zs{};
   if (inflateInit2(&zs, windowBits) != Z_OK) return out;
   const auto* next = reinterpret_cast<const Bytef*>(in.data());
@@ -44,7 +46,11 @@ std::string Inflate(std::string_view in, int windowBits, std::size_t maxOutput) 
     zs.avail_out = kStep;
     const int rc = inflate(&zs, Z_NO_FLUSH);
     const std::size_t produced = kStep - zs.avail_out;
-    if (!AppendCapped(out, buffer, produced, maxOutput)) break;
+    if (!AppendCapped(out, buffer, produced, maxOutput)) {
+      whole = true;
+      break;
+    }
+    if (rc == Z_STREAM_END) whole = true;
     if (rc != Z_OK) break;  // stream end, corrupt data, or no progress possible
     if (zs.avail_in == 0 && left == 0 && zs.avail_out != 0) break;
   }
@@ -72,9 +78,13 @@ std::vector<std::string> EncodingTokens(std::string_view value) {
   return tokens;
 }
 
-}  // namespace
+bool HasGzipMagic(std::string_view bytes) {
+  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1F &&
+         static_cast<unsigned char>(bytes[1]) == 0x8B;
+}
 
-std::string GunzipMember(std::string_view bytes, std::size_t maxOutput) {
+std::string Gunzip(std::string_view bytes, std::size_t maxOutput, bool& whole) {
+  whole = false;
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   if (bytes.size() < 10 || byte(0) != 0x1F || byte(1) != 0x8B) return {};
   const unsigned method = byte(2);
@@ -94,15 +104,12 @@ std::string GunzipMember(std::string_view bytes, std::size_t maxOutput) {
   }
   if (flags & 0x02) pos += 2;  // FHCRC
   if (pos >= bytes.size()) return {};
-  return Inflate(bytes.substr(pos), -15, maxOutput);
+  return Inflate(bytes.substr(pos), -15, maxOutput, whole);
 }
 
-std::string InflateDeflate(std::string_view bytes, std::size_t maxOutput) {
-  return Inflate(bytes, LooksLikeZlibHeader(bytes) ? 15 : -15, maxOutput);
-}
-
-std::string BrotliDecode(std::string_view bytes, std::size_t maxOutput) {
+std::string Unbrotli(std::string_view bytes, std::size_t maxOutput, bool& whole) {
   std::string out;
+  whole = false;
   BrotliDecoderState* state = BrotliDecoderCreateInstance(nullptr, nullptr, nullptr);
   if (state == nullptr) return out;
   std::size_t availableIn = bytes.size();
@@ -115,42 +122,82 @@ std::string BrotliDecode(std::string_view bytes, std::size_t maxOutput) {
         state, &availableIn, &nextIn, &availableOut, &nextOut, nullptr);
     if (!AppendCapped(out, reinterpret_cast<const char*>(buffer), kStep - availableOut,
                       maxOutput)) {
+      whole = true;
       break;
     }
+    if (result == BROTLI_DECODER_RESULT_SUCCESS) whole = true;
     if (result != BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT) break;
   }
   BrotliDecoderDestroyInstance(state);
   return out;
 }
 
+}  // namespace
+
+std::string GunzipMember(std::string_view bytes, std::size_t maxOutput) {
+  bool whole;
+  return Gunzip(bytes, maxOutput, whole);
+}
+
+std::string InflateDeflate(std::string_view bytes, std::size_t maxOutput) {
+  bool whole;
+  return Inflate(bytes, LooksLikeZlibHeader(bytes) ? 15 : -15, maxOutput, whole);
+}
+
+std::string BrotliDecode(std::string_view bytes, std::size_t maxOutput) {
+  bool whole;
+  return Unbrotli(bytes, maxOutput, whole);
+}
+
 std::string GunzipOrPass(std::string_view bytes) {
-  if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0x1F ||
-      static_cast<unsigned char>(bytes[1]) != 0x8B) {
-    return std::string(bytes);
-  }
+  if (!HasGzipMagic(bytes)) return std::string(bytes);
   return GunzipMember(bytes);
 }
 
-std::string DecodeContent(std::string_view body, std::string_view contentEncoding) {
+DecodedBody DecodeBody(std::string_view body, std::string_view contentEncoding) {
   const std::vector<std::string> tokens = EncodingTokens(contentEncoding);
   const bool needsDecoder = std::any_of(tokens.begin(), tokens.end(), [](const std::string& t) {
     return t == "deflate" || t == "br";
   });
-  if (!needsDecoder) return GunzipOrPass(body);
+  DecodedBody decoded;
+  bool whole = true;
+  if (!needsDecoder) {
+    if (HasGzipMagic(body)) {
+      decoded.bytes = Gunzip(body, kMaxBodyBytes, whole);
+      decoded.whole = whole;
+      return decoded;
+    }
+    decoded.bytes = std::string(body);
+    // Passed on as it came; a body that claims a coding is not the page.
+    decoded.whole = std::all_of(tokens.begin(), tokens.end(),
+                                [](const std::string& t) { return t == "identity"; });
+    return decoded;
+  }
 
   std::string data(body);
   for (auto it = tokens.rbegin(); it != tokens.rend(); ++it) {
     if (*it == "br") {
-      data = BrotliDecode(data);
+      data = Unbrotli(data, kMaxBodyBytes, whole);
     } else if (*it == "deflate") {
-      data = InflateDeflate(data);
+      data = Inflate(data, LooksLikeZlibHeader(data) ? 15 : -15, kMaxBodyBytes, whole);
     } else if (*it == "gzip" || *it == "x-gzip") {
-      data = GunzipOrPass(data);
+      if (HasGzipMagic(data)) {
+        data = Gunzip(data, kMaxBodyBytes, whole);
+      } else {
+        whole = false;  // passed on as it came
+      }
     } else if (*it != "identity") {
+      decoded.whole = false;
       break;  // a coding nobody here can undo: keep what we have
     }
+    decoded.whole = decoded.whole && whole;
   }
-  return data;
+  decoded.bytes = std::move(data);
+  return decoded;
+}
+
+std::string DecodeContent(std::string_view body, std::string_view contentEncoding) {
+  return DecodeBody(body, contentEncoding).bytes;
 }
 
 }  // namespace tarnlow

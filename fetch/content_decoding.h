@@ -26,4 +26,13 @@ std::string BrotliDecode(std::string_view bytes, std::size_t maxOutput = kMaxBod
 // that starts with the gzip magic is gunzipped and any other is passed on.
 std::string DecodeContent(std::string_view body, std::string_view contentEncoding);
 
+// DecodeContent, also telling whether the codings were undone whole. Not
+// whole: a corrupt or cut stream, a body that claims a coding it is not in,
+// a coding nobody here can undo. Output cut at the cap counts as whole.
+struct DecodedBody {
+  std::string bytes;
+  bool whole = true;
+};
+DecodedBody DecodeBody(std::string_view body, std::string_view contentEncoding);
+
 }  // namespace tarnlow

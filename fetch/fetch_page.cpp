@@ -138,7 +138,11 @@ FetchResult FetchPage(std::string_view url, const std::function<bool()>& stop) {
   }
   FetchResult result = ProcessResponse(answer.body, answer.responseHeaders);
   result.curlCode = answer.curlCode;
-  if (result.kind == FetchResult::Kind::Page && answer.capped) result.kind = FetchResult::Kind::Cut;
+  if (result.kind == FetchResult::Kind::Page && answer.capped) {
+    // A body cut at the cap cannot end its coding; it is the cut page.
+    result.kind = FetchResult::Kind::Cut;
+    result.undecodable = false;
+  }
   return result;
 }
 
@@ -180,7 +184,9 @@ FetchResult ProcessResponse(std::string_view body, std::string_view responseHead
     return result;
   }
 
-  std::string text = DecodeContent(body, HeaderValue(responseHeaders, "Content-Encoding"));
+  DecodedBody decoded = DecodeBody(body, HeaderValue(responseHeaders, "Content-Encoding"));
+  result.undecodable = !decoded.whole;
+  std::string text = std::move(decoded.bytes);
   if (const std::size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
 
   // The head still has its line breaks here, so a declaration only counts

@@ -20,6 +20,9 @@ struct [[nodiscard]] FetchResult {
   std::string text;        // Page and Cut: GBK, without line breaks, entities decoded
   std::string statusLine;  // the answer's status line; empty without an answer
   int curlCode = 0;        // the transport's result code (0: it ended normally)
+  // Page: the body's content coding could not be undone (a corrupt stream, a
+  // body that is not in the coding its answer names); `text` is what came.
+  bool undecodable = false;
 
   bool HasPage() const { return kind == Kind::Page || kind == Kind::Cut; }
 };

@@ -126,6 +126,8 @@ struct Transfer {
   curl_off_t lastDownloaded = 0;
   curl_off_t lastUploaded = 0;
   std::chrono::steady_clock::time_point lastMoved;
+  int requestsSent = 0;
+  bool answerStarted = false;  // a byte of an answer to the last request came
 };
 
 bool StopAsked(Transfer& t) {
@@ -177,6 +179,7 @@ std::vector<std::string> UniqueHeaderLines(std::string_view text) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   const std::string_view line(data, size * count);
+  t.answerStarted = true;
   if (line.starts_with("HTTP/")) {  // a new answer: a redirect or 1xx came before
     t.headers.clear();
     t.headersComplete = false;
@@ -198,6 +201,18 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   }
   t.body.append(data, bytes);
   return bytes;
+}
+
+// libcurl sends a request once more on a new connection, unasked, when a
+// kept-alive connection dies before any answer; a reset would then cost two
+// requests per attempt. That second request is refused here, so each attempt
+// is one request; a redirect, which follows an answer, still goes out.
+int OnPrerequest(void* user, char*, char*, int, int) {
+  auto& t = *static_cast<Transfer*>(user);
+  if (t.requestsSent > 0 && !t.answerStarted) return CURL_PREREQFUNC_ABORT;
+  ++t.requestsSent;
+  t.answerStarted = false;
+  return CURL_PREREQFUNC_OK;
 }
 
 // Ends a transfer that moved no byte for the no-progress time once the
@@ -278,11 +293,15 @@ void Perform(Transfer& t) {
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &t);
+  curl_easy_setopt(handle, CURLOPT_PREREQFUNCTION, OnPrerequest);
+  curl_easy_setopt(handle, CURLOPT_PREREQDATA, &t);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(t.timeouts.connect.count()));
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
-                   static_cast<long>(t.timeouts.connect.count() +
-                                     kTransferPeriods * t.timeouts.noProgress.count()));
+  const std::chrono::milliseconds deadline =
+      t.timeouts.transfer.count() > 0
+          ? t.timeouts.transfer
+          : t.timeouts.connect + kTransferPeriods * t.timeouts.noProgress;
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(deadline.count()));
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, WholeSeconds(t.timeouts.noProgress));
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);

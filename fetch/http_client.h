@@ -53,6 +53,8 @@ bool OpenInBrowser(std::string_view url);
 struct HttpTimeouts {
   std::chrono::milliseconds connect{90000};
   std::chrono::milliseconds noProgress{90000};  // send/receive without progress
+  // The whole transfer's deadline; zero: connect + 5 x noProgress.
+  std::chrono::milliseconds transfer{0};
 };
 HttpTimeouts CurrentTimeouts();
 void SetTimeoutsForTest(const HttpTimeouts& timeouts);

@@ -46,7 +46,9 @@ bool Program::CreateMainWindow() {
 
   App& app = *m_app;
   LoadLogFile(app);
-  LoadCleanRules(app.rules, app.programDir);
+  // An unreadable rule file counts as missing; the user hears of it once the
+  // window shows its help text.
+  const std::string rulesNotice = LoadCleanRules(app.rules, app.programDir);
   // Installed first, so that what start-up puts in the boxes is saved the
   // way typing it would be (the clamped milliseconds value included).
   BindBoxesToSettings(app);
@@ -56,6 +58,7 @@ bool Program::CreateMainWindow() {
   m_model.SetTitle(WindowTitle());
   m_model.SetExecuteCaption(CaptionContents());
   m_model.SetStatus(IdleHelpText(), false);
+  if (!rulesNotice.empty()) AddNotice(app, rulesNotice);
 
   m_libraries.MenuHide(m_window->StatusBox());
   m_libraries.MenuHide(m_window->BoxEdit(Box::DelayMs));

@@ -28,8 +28,9 @@ TEST(DelayLibrary, WaitsUnboundAndBoundFromTheProgramFolder) {
   ASSERT_TRUE(BindDelayLibrary(binDir));
   EXPECT_TRUE(DelayLibraryBound());
   EXPECT_GE(TimeOf(60), std::chrono::milliseconds(60));
-  EXPECT_LT(TimeOf(0), std::chrono::milliseconds(50));
-  EXPECT_LT(TimeOf(-5), std::chrono::milliseconds(50));
+  // No wait at all; the bound only leaves room for a busy machine.
+  EXPECT_LT(TimeOf(0), std::chrono::seconds(1));
+  EXPECT_LT(TimeOf(-5), std::chrono::seconds(1));
 
   // A failed rebinding falls back to the plain wait.
   EXPECT_FALSE(BindDelayLibrary(binDir / "no-such-subfolder"));

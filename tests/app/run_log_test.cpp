@@ -29,16 +29,18 @@ TEST(RunLog, TimeStampIsTwoDigitHoursMinutesSeconds) {
 TEST(RunLog, EntriesAreNewestFirst) {
   RunLog log;
   log.SetText(Gbk("旧记录\r\n"));
-  const std::string first = TimeStamp();
+  // Each stamp is read from its entry ("【" is two bytes): a second that ends
+  // between reading the clock here and adding the entry cannot mislead.
   log.AddEntry(Gbk("第一条\r\n\r\n"));
+  const std::string first = log.Text().substr(2, 8);
   // Wait for the clock to move on so the two entries carry different stamps.
-  std::string second = TimeStamp();
-  for (int i = 0; i < 300 && second == first; ++i) {
+  for (int i = 0; i < 300 && TimeStamp() == first; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    second = TimeStamp();
   }
-  ASSERT_NE(first, second);
+  ASSERT_NE(TimeStamp(), first);
   log.AddEntry(Gbk("第二条\r\n\r\n"));
+  const std::string second = log.Text().substr(2, 8);
+  EXPECT_NE(first, second);
   EXPECT_EQ(log.Text(), Entry(second, Gbk("第二条\r\n\r\n")) + Entry(first, Gbk("第一条\r\n\r\n")) +
                             Gbk("旧记录\r\n"));
 

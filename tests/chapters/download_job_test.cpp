@@ -185,7 +185,7 @@ TEST_F(DownloadJobTest, CancelDoesNotWaitForAServerThatNeverAnswers) {
   });
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(DownloadChapters(app, 0));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 TEST_F(DownloadJobTest, CancelInBatchKeepsTheWindowForTheNextTask) {

@@ -23,16 +23,29 @@ struct ProgramRun {
   std::string err;
 };
 
+// Where the child's standard output goes.
+struct StandardOutput {
+  enum class Kind { Captured, File, Closed };
+  Kind kind = Kind::Captured;
+  std::string path;  // File: opened for writing, e.g. "/dev/full"
+};
+
 // `whileRunning`, when given, is called with the child's pid after it starts.
 inline ProgramRun RunProgram(const std::string& path, const std::vector<std::string>& args,
-                             const std::function<void(pid_t)>& whileRunning = {}) {
+                             const std::function<void(pid_t)>& whileRunning = {},
+                             const StandardOutput& output = {}) {
   TempDir folder;
   const std::string outPath = (folder.Path() / "out").string();
   const std::string errPath = (folder.Path() / "err").string();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
+  if (output.kind == StandardOutput::Kind::Closed) {
+    posix_spawn_file_actions_addclose(&actions, 1);
+  } else {
+    const std::string& target = output.kind == StandardOutput::Kind::File ? output.path : outPath;
+    posix_spawn_file_actions_addopen(&actions, 1, target.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+  }
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   std::vector<std::string> all = {path};

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -191,7 +192,7 @@ TEST_F(CommandThreadTest, CancelAndCloseEndLongRetryWaitsPromptly) {
     std::printf("%-18s: returned %lld ms after the press\n", c.what, Ms(latency));
     EXPECT_FALSE(result);
     EXPECT_EQ(server.RequestCount(waited), 1);
-    EXPECT_LT(latency, 2s);  // 50 ms by design; generous for slow machines
+    EXPECT_LT(latency, 20s);  // 50 ms by design; the wait would last 100 s
     EXPECT_EQ(shell.EndProcessCalled(), c.close);
     if (!c.close) {
       EXPECT_FALSE(app.state.busy);
@@ -199,13 +200,15 @@ TEST_F(CommandThreadTest, CancelAndCloseEndLongRetryWaitsPromptly) {
   }
 }
 
-// A cancel during a chapter run whose pages are slow to come: the chapters in
-// flight are dropped, not waited out.
+// A cancel during a chapter run whose pages do not come until the test is
+// over: the chapters in flight are dropped, not waited out.
 TEST_F(CommandThreadTest, CancelDuringAChapterRunEndsPromptly) {
-  server.Get(R"(/slow/(\d+)\.html)", [](const httplib::Request& req, httplib::Response& res) {
-    std::this_thread::sleep_for(3s);
+  const auto over = std::make_shared<test::Gate>();
+  server.Get(R"(/slow/(\d+)\.html)", [over](const httplib::Request& req, httplib::Response& res) {
+    over->Wait(60s);
     res.set_content(ChapterPage(std::stoi(req.matches[1])), "text/html");
   });
+  const test::OpenOnExit release(*over);
   AddChapters(30);
   for (std::size_t i = 0; i < app.chapters.Size(); ++i) {
     app.chapters[i].url = server.Url("/slow/" + std::to_string(i + 1) + ".html");
@@ -216,7 +219,7 @@ TEST_F(CommandThreadTest, CancelDuringAChapterRunEndsPromptly) {
                                     [&] { CancelOrReset(app); });
   std::printf("chapter run cancel: returned %lld ms after the press\n", Ms(latency));
   EXPECT_FALSE(result);
-  EXPECT_LT(latency, 2s);  // the pages would take 3 s
+  EXPECT_LT(latency, 20s);  // the pages would take a minute
   EXPECT_EQ(server.Requests().size(), 3u);
   EXPECT_TRUE(app.chapters.Empty());
   EXPECT_NE(GbkToUtf8(app.log.Text()).find("】已取消！文件《测试书》"), std::string::npos);
@@ -257,22 +260,10 @@ struct Rendered {
   }
 };
 
-// A window that takes 200 ms for every delivery must not slow a 300-chapter
-// run, and once the deliveries have caught up it shows the final state.
-TEST_F(CommandThreadTest, SlowWindowNeitherSlowsTheRunNorMissesAChange) {
-  const auto runBook = [&] {
-    app.state.busy = false;
-    AddChapters(300);
-    bool saved = false;
-    const auto start = Clock::now();
-    EXPECT_TRUE(commands.Start([&] { saved = ExecuteCommand(app); }));
-    commands.Wait();
-    EXPECT_TRUE(saved);
-    return Clock::now() - start;
-  };
-  runBook();  // the first run also opens the connections
-  const auto alone = runBook();
-
+// A window that takes 200 ms for every delivery during a 300-chapter run
+// shows the final state once its deliveries have caught up. (That no change
+// waits for the window is NoWorkerWaitsOnTheWindow's point.)
+TEST_F(CommandThreadTest, SlowWindowMissesNoChange) {
   std::mutex renderMutex;
   Rendered rendered;
   int deliveries = 0;
@@ -284,30 +275,31 @@ TEST_F(CommandThreadTest, SlowWindowNeitherSlowsTheRunNorMissesAChange) {
     }
     std::this_thread::sleep_for(200ms);
   });
-  const auto watched = runBook();
-  std::printf("300 chapters: %lld ms alone, %lld ms with a window taking 200 ms a delivery\n",
-              Ms(alone), Ms(watched));
-  // "A few percent" in practice; the bound leaves room for a loaded machine.
-  EXPECT_LT(watched, alone * 3 / 2 + 1s);
+  AddChapters(300);
+  bool saved = false;
+  ASSERT_TRUE(commands.Start([&] { saved = ExecuteCommand(app); }));
+  commands.Wait();
+  EXPECT_TRUE(saved);
 
-  ASSERT_TRUE(model.WaitForDeliveries(10s));
+  ASSERT_TRUE(model.WaitForDeliveries(60s));
   model.Subscribe({});
   std::lock_guard lock(renderMutex);
   EXPECT_GE(deliveries, 1);
   rendered.ExpectSameAs(model);
   EXPECT_EQ(model.ExecuteCaption(), CaptionContents());  // the run saved and reset
-  EXPECT_EQ(app.savedBooks.size(), 3u);
+  EXPECT_EQ(app.savedBooks.size(), 1u);
 }
 
 // The workers and the command thread never wait for the window: with the
 // window stuck in its first delivery, a whole run still ends; the window then
 // catches up with everything in one delivery.
 TEST_F(CommandThreadTest, NoWorkerWaitsOnTheWindow) {
-  test::Gate stuck;
+  const auto stuck = std::make_shared<test::Gate>();
+  const test::OpenOnExit release(*stuck);
   std::atomic<int> deliveries{0};
   Rendered rendered;
-  model.Subscribe([&](const ChangeSet& changes) {
-    if (deliveries.fetch_add(1) == 0) stuck.Wait();
+  model.Subscribe([&, stuck](const ChangeSet& changes) {
+    if (deliveries.fetch_add(1) == 0) stuck->Wait(120s);
     rendered.Render(model, changes);
   });
   ASSERT_TRUE(test::WaitUntil([&] { return deliveries.load() == 1; }));
@@ -315,12 +307,12 @@ TEST_F(CommandThreadTest, NoWorkerWaitsOnTheWindow) {
   AddChapters(100);
   bool saved = false;
   ASSERT_TRUE(commands.Start([&] { saved = ExecuteCommand(app); }));
-  EXPECT_TRUE(commands.Wait(30s));
+  EXPECT_TRUE(commands.Wait(60s));
   EXPECT_TRUE(saved);
   EXPECT_EQ(deliveries.load(), 1);
 
-  stuck.Open();
-  ASSERT_TRUE(model.WaitForDeliveries(10s));
+  stuck->Open();
+  ASSERT_TRUE(model.WaitForDeliveries(60s));
   EXPECT_EQ(deliveries.load(), 2);
   model.Subscribe({});
   rendered.ExpectSameAs(model);

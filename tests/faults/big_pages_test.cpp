@@ -275,6 +275,9 @@ TEST_F(BigPages, RunawayCleanRuleIsSkippedOnlyWhereItRunsAway) {
   EXPECT_EQ(app.chapters[0].text, ChapterText(1));
   EXPECT_EQ(app.chapters[3].text, ChapterText(4));
   EXPECT_EQ(Book(), BookOf(app.chapters));
+  // The user is told which rule was skipped.
+  const std::string log = GbkToUtf8(app.log.Text());
+  EXPECT_NE(log.find("清除规则超时，已跳过：(a+)+b"), std::string::npos) << log;
 }
 
 }  // namespace

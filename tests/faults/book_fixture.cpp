@@ -57,6 +57,14 @@ std::string BookOf(const ChapterList& chapters) {
   return book;
 }
 
+std::string ExpectedBook(int count, const std::set<int>& failed) {
+  std::string book;
+  for (int n = 1; n <= count; ++n) {
+    book += Title(n) + "\r\n" + (failed.count(n) != 0 ? std::string() : ChapterText(n)) + "\r\n";
+  }
+  return book;
+}
+
 std::chrono::duration<double> Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::steady_clock::now() - start;
 }
@@ -105,14 +113,6 @@ std::vector<std::string> BookFixture::FolderEntries() const {
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string BookFixture::ExpectedBook(int count, const std::set<int>& failed) const {
-  std::string book;
-  for (int n = 1; n <= count; ++n) {
-    book += Title(n) + "\r\n" + (failed.count(n) != 0 ? std::string() : ChapterText(n)) + "\r\n";
-  }
-  return book;
 }
 
 int BookFixture::Requests(int n) const {

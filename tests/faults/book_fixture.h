@@ -35,6 +35,10 @@ std::multimap<std::string, std::string> FailureLines(const std::string& gbkLog);
 // title, CR LF, text, CR LF.
 std::string BookOf(const ChapterList& chapters);
 
+// The book expected when the chapters in `failed` have no text and every
+// other chapter 1..count its ChapterText.
+std::string ExpectedBook(int count, const std::set<int>& failed);
+
 std::chrono::duration<double> Since(std::chrono::steady_clock::time_point start);
 
 class BookFixture : public ::testing::Test {
@@ -56,9 +60,6 @@ class BookFixture : public ::testing::Test {
   std::string Book() const;
   // Files in the download folder.
   std::vector<std::string> FolderEntries() const;
-  // The book expected when the chapters in `failed` have no text and every
-  // other chapter 1..count its ChapterText.
-  std::string ExpectedBook(int count, const std::set<int>& failed) const;
   int Requests(int n) const;
 
   test::TempDir dir;

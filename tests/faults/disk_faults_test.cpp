@@ -1,7 +1,8 @@
 // A download folder the user may not write to, and a disk that fills up in
-// the middle of the book: the save reports failure, no half book is left, the
-// fetched texts stay, and the next press saves the whole book without
-// fetching a chapter again.
+// the middle of the book. The folder is refused before any chapter is
+// fetched; a save that fails reports it, no half book is left, the fetched
+// texts stay, and the next press saves the whole book without fetching a
+// chapter again.
 //
 // Root is stopped by neither permissions nor quotas, so each fault is set up
 // for the span of one scope: an unprivileged effective user, or a file-size
@@ -16,6 +17,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "app/program_dir.h"
 #include "app/run_log.h"
 #include "commands/batch.h"
 #include "commands/commands.h"
@@ -103,7 +105,7 @@ class DiskFaults : public BookFixture {
   }
 };
 
-TEST_F(DiskFaults, UnwritableFolderKeepsTheTextsForAnotherFolder) {
+TEST_F(DiskFaults, UnwritableFolderIsRefusedBeforeAnyChapterAndAnotherOneTakesTheBook) {
   const fs::perms readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                              fs::perms::group_exec | fs::perms::others_read |
                              fs::perms::others_exec;
@@ -121,7 +123,17 @@ TEST_F(DiskFaults, UnwritableFolderKeepsTheTextsForAnotherFolder) {
     AsNobody nobody;
     ASSERT_TRUE(nobody.Ok());
     EXPECT_FALSE(ExecuteCommand(app));
-    ExpectFailedSaveKeptTheTexts(6);
+    const auto messages = shell.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(
+        messages[0].text.rfind(Gbk("下载文件夹无法写入（没有权限）：") + PathToGbk(folder), 0), 0u)
+        << GbkToUtf8(messages[0].text);
+    EXPECT_EQ(messages[0].title, Gbk("提示"));
+    for (int n = 1; n <= 6; ++n) EXPECT_EQ(Requests(n), 0) << n;
+    EXPECT_EQ(app.chapters.Size(), 6u);
+    EXPECT_FALSE(app.state.busy);
+    EXPECT_EQ(model.ExecuteCaption(), CaptionChapters());
+    EXPECT_TRUE(model.ExecuteEnabled());
     EXPECT_TRUE(FolderEntries().empty());
 
     // The user picks another folder and presses again.

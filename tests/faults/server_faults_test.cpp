@@ -84,8 +84,13 @@ TEST_F(ServerFaults, ConnectionResetOrClosedMidBodyFailsOnlyThatChapter) {
   EXPECT_EQ(third->second, reset.Url("/book/3.html"));
 }
 
+// The no-progress limit (6 s) ends each attempt, long before the whole
+// transfer's deadline (60 s + 5 x 6 s): the bounds keep that apart with room
+// for a slow, loaded machine. The limit is that long because on such a
+// machine the test's own servers were seen to take 1 to 3 s to answer a
+// healthy chapter, which must not count as a stall.
 TEST_F(ServerFaults, StalledServersTimeOutAndTheRunGoesOn) {
-  test::ScopedTimeouts timeouts({2000ms, 1000ms});
+  test::ScopedTimeouts timeouts({60000ms, 6000ms});
   // One sends its headers and part of the body, then nothing; the other
   // accepts the connection and never answers.
   test::RawServer afterHeaders([](test::RawConnection& c) {
@@ -103,20 +108,25 @@ TEST_F(ServerFaults, StalledServersTimeOutAndTheRunGoesOn) {
   ExpectFailedOnly({2, 6});
   EXPECT_EQ(afterHeaders.ConnectionCount(), 2);
   EXPECT_EQ(silent.ConnectionCount(), 2);
-  // Two attempts of about one second each, side by side on three threads.
-  EXPECT_LT(took, 10s);
-  EXPECT_GE(took, 1900ms);
+  // Two attempts of six to seven seconds each, side by side on three
+  // threads; a stall noticed only by the deadline would take three minutes.
+  EXPECT_LT(took, 60s);
+  EXPECT_GE(took, 11900ms);
 }
 
 // A server that keeps the connection busy with a byte now and then never
 // stalls, yet never finishes: the run, and a cancel during it, must still end.
+// A byte every 50 ms stays far inside the 6 s no-progress limit even when the
+// server's thread, which may take seconds to start on a loaded machine, is
+// slowed many times over; the transfer's 15 s deadline ends it, long before
+// the two minutes the server would go on.
 TEST_F(ServerFaults, TricklingServerCannotHoldTheRunOrItsCancel) {
-  test::ScopedTimeouts timeouts({1000ms, 500ms});
+  test::ScopedTimeouts timeouts({5000ms, 6000ms, 15000ms});
   const auto trickle = [](test::RawConnection& c) {
     if (c.ReadRequest().empty()) return;
     c.Send(AnswerHead(1 << 20) + "<html>");
-    const auto until = Clock::now() + 60s;
-    while (Clock::now() < until && c.Send(" ")) std::this_thread::sleep_for(200ms);
+    const auto until = Clock::now() + 120s;
+    while (Clock::now() < until && c.Send(" ")) std::this_thread::sleep_for(50ms);
   };
   test::RawServer slow(trickle);
   AddBookWith({4}, [&](int) { return slow.Url("/book/4.html"); });
@@ -124,8 +134,8 @@ TEST_F(ServerFaults, TricklingServerCannotHoldTheRunOrItsCancel) {
   const auto start = Clock::now();
   ASSERT_TRUE(DownloadChapters(app, 0));
   const auto took = Since(start);
-  EXPECT_LT(took, 20s);
-  EXPECT_GE(took, 3s);  // the trickle itself is no stall
+  EXPECT_LT(took, 60s);
+  EXPECT_GE(took, 12s);  // the trickle itself is no stall: that would end after 6 to 7 s
   ExpectFailedOnly({4});
 
   // The same server while the user cancels: the cancel ends the run.
@@ -139,7 +149,7 @@ TEST_F(ServerFaults, TricklingServerCannotHoldTheRunOrItsCancel) {
   app.state.busy = true;
   const auto cancelStart = Clock::now();
   EXPECT_FALSE(DownloadChapters(app, 0));
-  EXPECT_LT(Since(cancelStart), 20s);
+  EXPECT_LT(Since(cancelStart), 60s);
 }
 
 // Header lines without end must not grow without bound.
@@ -166,8 +176,10 @@ TEST_F(ServerFaults, EndlessHeadersAreCut) {
 // The desktop window runs the contents command on its command thread; a
 // stalled contents page must still come back as a failure, with the window
 // free to read its model meanwhile.
+// The stall (6 s) is long against a render, and the deadline (60 s + 5 x 6 s)
+// long against the stall.
 TEST_F(ServerFaults, StalledContentsPageFailsWhileTheWindowStaysFree) {
-  test::ScopedTimeouts timeouts({2000ms, 1000ms});
+  test::ScopedTimeouts timeouts({60000ms, 6000ms});
   test::RawServer afterHeaders([](test::RawConnection& c) {
     if (c.ReadRequest().empty()) return;
     c.Send(AnswerHead(5000) + "<html><body>");
@@ -190,9 +202,9 @@ TEST_F(ServerFaults, StalledContentsPageFailsWhileTheWindowStaysFree) {
     ++renders;
   }
   EXPECT_FALSE(result);
-  EXPECT_LT(Since(start), 8s);
+  EXPECT_LT(Since(start), 60s);
   EXPECT_GT(renders, 20);
-  EXPECT_LT(slowestRender, 500ms);
+  EXPECT_LT(slowestRender, 3s);
   ASSERT_EQ(shell.Messages().size(), 1u);
   EXPECT_EQ(shell.Messages()[0].text, FetchFailedMarker() + "\r\n\r\n" + Gbk(" 网络异常"));
   EXPECT_EQ(model.Status(), IdleHelpText());
@@ -240,7 +252,8 @@ TEST_F(ServerFaults, RedirectLoopsAndStrayRedirectsFailWithAFailureText) {
 }
 
 // Pages in GBK that claim UTF-8, and pages of random bytes with and without a
-// content coding: the GBK text stays as it is, the noise never stops the run.
+// content coding: the GBK text stays as it is, the noise never stops the run,
+// and noise that is not in the coding its answer names is no chapter.
 TEST_F(ServerFaults, MislabelledAndRandomPagesLeaveTheOtherChaptersAlone) {
   const auto gbkClaimingUtf8 = [](int n) {
     std::string page = ChapterPage(n);
@@ -268,7 +281,10 @@ TEST_F(ServerFaults, MislabelledAndRandomPagesLeaveTheOtherChaptersAlone) {
   }
 
   ASSERT_TRUE(DownloadChapters(app, 0));
-  EXPECT_EQ(app.state.failedCount, 0);
+  EXPECT_EQ(app.state.failedCount, 3);
+  const auto failed = FailureLines(app.log.Text());
+  EXPECT_EQ(failed.size(), 3u);
+  for (int n : {6, 7, 8}) EXPECT_EQ(failed.count(GbkToUtf8(Title(n))), 1u) << n;
   EXPECT_EQ(Book(), BookOf(app.chapters));
   for (int n : {1, 2, 3, 9}) {
     EXPECT_EQ(app.chapters[static_cast<std::size_t>(n - 1)].text, ChapterText(n)) << n;

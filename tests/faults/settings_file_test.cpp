@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/run_log.h"
 #include "app/settings.h"
+#include "chapters/clean_rules.h"
 #include "commands/batch.h"
 #include "tests/support/support.h"
+#include "text/codepage.h"
 #include "text/text.h"
 
 namespace tarnlow {
@@ -179,13 +182,32 @@ TEST_F(HostileSettings, SectionAndKeyGivenTwice) {
   EXPECT_EQ(after.size(), Lines(before).size() + 1);
 }
 
-TEST_F(HostileSettings, AFolderInPlaceOfTheFile) {
-  fs::create_directory(dir.Path() / "config.ini");
+// Folders where the program's own files belong: each counts as missing, is
+// named once, and is left as it is.
+TEST_F(HostileSettings, FoldersInPlaceOfTheFiles) {
+  for (const char* name : {"config.ini", "cleantxt.list", "log.log"}) {
+    fs::create_directory(dir.Path() / name);
+  }
+  app.rules.Replace({"old"});
+  LoadLogFile(app);
+  LoadCleanRules(app);
   ApplyStartupSettings(app);
   EXPECT_EQ(app.state.threadCount, 3);
   EXPECT_EQ(app.state.retryCount, 10);
+  EXPECT_TRUE(app.rules.Snapshot()->empty());
   EXPECT_FALSE(app.settings.Write(keys::Retry, "1"));
-  EXPECT_TRUE(fs::is_directory(dir.Path() / "config.ini"));
+  SaveLogFile(app);
+
+  const std::string log = GbkToUtf8(app.log.Text());
+  for (const char* name : {"config.ini", "cleantxt.list", "log.log"}) {
+    const std::string notice =
+        "无法读取 " + std::string(name) + "（是一个文件夹），按文件不存在处理。";
+    const std::size_t first = log.find(notice);
+    EXPECT_NE(first, std::string::npos) << name;
+    EXPECT_EQ(log.find(notice, first + 1), std::string::npos) << name;
+    EXPECT_TRUE(fs::is_directory(dir.Path() / name)) << name;
+  }
+  EXPECT_EQ(GbkToUtf8(model.Status()), "无法写入 log.log（是一个文件夹）。");
 }
 
 }  // namespace

@@ -99,8 +99,8 @@ class ScriptedPool : public WorkerPool {
 };
 
 // Opens the gate from another thread once a close is under way, a little
-// after the pool turned Closing, so that the close has already told the
-// workers to take no more items.
+// after the pool turned Closing, so that the close is waiting when the items
+// end.
 class OpenWhenClosing {
  public:
   OpenWhenClosing(const WorkerPool& pool, Gate& gate)
@@ -284,9 +284,13 @@ TEST_P(WorkerPoolDropModes, RunningItemsFinishQueuedOnesNeverRun) {
   WorkerPool pool;
   const GateGuard guard(items.gate);
   ASSERT_NO_FATAL_FAILURE(FillWithBlockedItems(pool, items));
-  // Opened during the wait, once the close has set everything in motion.
-  const OpenWhenClosing opener(pool, items.gate);
-  EXPECT_TRUE(pool.Close(GetParam()));
+  // A waiting close that gives up at once has still set everything in motion
+  // when it returns; only then may the running items end, so no worker can
+  // take a queued item before the close told it not to.
+  EXPECT_FALSE(pool.Close(GetParam(), 1));
+  EXPECT_EQ(pool.State(), WorkerPool::kClosing);
+  items.gate.Open();
+  ASSERT_TRUE(WaitUntil([&] { return pool.State() == WorkerPool::kClosed; }));
   EXPECT_EQ(items.started.load(), 3);
   EXPECT_EQ(items.finished.load(), 3);
   ExpectClosedAndEmpty(pool);
@@ -420,9 +424,11 @@ TEST(WorkerPoolIdle, NeverIdleWhileAnItemIsQueuedOrRunning) {
 TEST(WorkerPoolDestroy, WaitsForRunningItems) {
   std::atomic<int> started{0};
   std::atomic<int> finished{0};
+  // All 30 would have started only after nine rounds of 100 ms: the
+  // destruction comes long before, however slow the machine.
   const WorkRoutine slow = [&](int, int) {
     started.fetch_add(1);
-    std::this_thread::sleep_for(30ms);
+    std::this_thread::sleep_for(100ms);
     finished.fetch_add(1);
   };
 

@@ -43,4 +43,20 @@ class Gate {
   bool m_open = false;
 };
 
+// Opens a gate when it goes out of scope, also after a failed assertion, so
+// that no thread is still held at it when the test's servers stop. A gate
+// that server handlers or subscribers wait at is shared with them
+// (std::make_shared), since they may still be inside Wait, or arrive late,
+// after the test's scope has ended.
+class OpenOnExit {
+ public:
+  explicit OpenOnExit(Gate& gate) : m_gate(gate) {}
+  ~OpenOnExit() { m_gate.Open(); }
+  OpenOnExit(const OpenOnExit&) = delete;
+  OpenOnExit& operator=(const OpenOnExit&) = delete;
+
+ private:
+  Gate& m_gate;
+};
+
 }  // namespace tarnlow::test
