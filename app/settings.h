@@ -25,7 +25,7 @@ namespace keys {
 extern const SettingKey OffCleanDubiousList, CleanDubiousList, AddNum, MonitorClip, AutoMonitorClip,
     GetNextPage, Delay, Retry, OnTop, Download, AuthorBookName, LineMode, Website, ListTagBegin,
     ListTagEnd, TextBegin, TextEnd, FontName, FontSize, Thread, LogRefresh, FontName2, FontSize2,
-    Keyword, Webs, AutoList;
+    Keyword, Webs, AutoList, AutoText, HealthReport;
 }
 
 class Settings {
