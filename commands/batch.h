@@ -25,6 +25,16 @@ std::string StoredBatchText(App& app);
 // line, plus the address box's address when it is not among them.
 std::string BatchDialogText(App& app);
 
+// Whether a copied text is offered as a new task by the clipboard watcher:
+// one line, a web address with a path (not a bare site), neither in the
+// address box nor in the stored list.
+bool IsNewBatchAddress(App& app, std::string_view text);
+
+// Appends the address to the stored list (address + "||"); false, and
+// nothing written, when the list holds it already or the file cannot be
+// written.
+bool AddBatchAddress(App& app, std::string_view address);
+
 // Runs the accepted tasks one after the other, on the command thread:
 // contents, then chapters, with batch mode on; the stored list shrinks as
 // tasks end; log.log is written at the end. Shows "任务无效！" when there are
