@@ -4,34 +4,20 @@
 #include <QGuiApplication>
 #include <QListView>
 #include <QMenu>
-#include <QMouseEvent>
 
 #include "app/app.h"
 #include "commands/list_commands.h"
 #include "fetch/http_client.h"
 #include "ui/main_window.h"
-#include "ui/modal.h"
 #include "ui/qt_text.h"
 #include "ui/viewer.h"
 
 namespace tarnlow::ui {
 
-ListMenu::ListMenu(MainWindow& window) : m_window(window) {
-  window.ListBox()->viewport()->installEventFilter(this);
-}
+ListMenu::ListMenu(MainWindow& window)
+    : RightClickMenu(window, window.ListBox()->viewport(), QEvent::MouseButtonPress) {}
 
-bool ListMenu::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::MouseButtonPress) return false;
-  auto* press = static_cast<QMouseEvent*>(event);
-  if (press->button() != Qt::RightButton || !ListMenuOffered(m_window.app()))
-    return QObject::eventFilter(watched, event);
-  QMenu menu(&m_window);
-  Fill(menu);
-  ExecMenu(menu, press->globalPosition().toPoint());
-  // The press is the menu's: it does not change the selection the menu's
-  // items work on.
-  return true;
-}
+bool ListMenu::Offered() const { return ListMenuOffered(m_window.app()); }
 
 void ListMenu::Fill(QMenu& menu) {
   MainWindow& window = m_window;

@@ -4,27 +4,20 @@
 // commands that edit the list are the engine's (commands/list_commands.h);
 // the menu adds the clipboard, the browser and the viewers.
 
-#include <QObject>
-
-class QMenu;
+#include "ui/right_click_menu.h"
 
 namespace tarnlow::ui {
 
-class MainWindow;
-
-class ListMenu : public QObject {
+class ListMenu : public RightClickMenu {
  public:
+  // On the right button's press over the list, which leaves the selection
+  // the items work on as it is.
   explicit ListMenu(MainWindow& window);
 
-  // Builds the menu with its items enabled as the list stands; the caller
-  // opens it.
-  void Fill(QMenu& menu);
+  void Fill(QMenu& menu) override;
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  MainWindow& m_window;
+  bool Offered() const override;
 };
 
 }  // namespace tarnlow::ui

@@ -4,13 +4,11 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
-#include <QMouseEvent>
 
 #include <memory>
 
 #include "app/app.h"
 #include "ui/main_window.h"
-#include "ui/modal.h"
 #include "ui/qt_text.h"
 #include "ui/status_panel.h"
 
@@ -40,21 +38,12 @@ constexpr Target kTargets[] = {
 
 }  // namespace
 
-StatusMenu::StatusMenu(MainWindow& window) : m_window(window) {
-  window.StatusBox()->viewport()->installEventFilter(this);
-}
+StatusMenu::StatusMenu(MainWindow& window)
+    : RightClickMenu(window, window.StatusBox()->viewport(), QEvent::MouseButtonRelease) {}
 
-bool StatusMenu::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::MouseButtonRelease) return false;
-  auto* release = static_cast<QMouseEvent*>(event);
+bool StatusMenu::Offered() const {
   const WindowModel& model = m_window.app().model;
-  if (release->button() != Qt::RightButton || !model.ExecuteEnabled() ||
-      model.ExecuteCaption() != CaptionChapters())
-    return QObject::eventFilter(watched, event);
-  QMenu menu(&m_window);
-  Fill(menu);
-  ExecMenu(menu, release->globalPosition().toPoint());
-  return true;
+  return model.ExecuteEnabled() && model.ExecuteCaption() == CaptionChapters();
 }
 
 void StatusMenu::Fill(QMenu& menu) {

@@ -3,29 +3,24 @@
 // over the panel once a contents run has finished: the selected part of the
 // page can be copied or put into one of the mark boxes or the save name.
 
-#include <QObject>
-
-class QMenu;
+#include "ui/right_click_menu.h"
 
 namespace tarnlow::ui {
 
-class MainWindow;
-
-class StatusMenu : public QObject {
+class StatusMenu : public RightClickMenu {
  public:
+  // On the right button's release over the panel.
   explicit StatusMenu(MainWindow& window);
 
-  void Fill(QMenu& menu);
+  void Fill(QMenu& menu) override;
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool Offered() const override;
 
  private:
   // Copies the selection through the clipboard into the box; whatever the
   // clipboard held before (text, a picture) is put back afterwards.
   void AddSelectionTo(int box);
-
-  MainWindow& m_window;
 };
 
 }  // namespace tarnlow::ui

@@ -41,6 +41,14 @@ QPoint TopCentre(const QSize& size) {
 // Several ticks of the watcher.
 void WaitTicks() { QTest::qWait(1500); }
 
+// How long the toast stays open from now (its own timer closes it).
+qint64 MsUntilClosed(const Toast& toast) {
+  QElapsedTimer shown;
+  shown.start();
+  if (!QTest::qWaitFor([&] { return !toast.isVisible(); }, kTimeoutMs)) return -1;
+  return shown.elapsed();
+}
+
 }  // namespace
 
 void ClipboardTest::manualToastLeftAloneThenTheSameCopyIgnored() {
@@ -57,10 +65,7 @@ void ClipboardTest::manualToastLeftAloneThenTheSameCopyIgnored() {
     QCOMPARE(toast->size(), QSize(150, 58));
     QCOMPARE(toast->pos(), TopCentre(toast->size()));
     QVERIFY(toast->Button()->isVisible() && !toast->Label()->isVisible());
-    QElapsedTimer shown;
-    shown.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!toast->isVisible(), kTimeoutMs);
-    shownFor = shown.elapsed();
+    shownFor = MsUntilClosed(*toast);
   });
   Copy(kAddress);
   QTRY_COMPARE_WITH_TIMEOUT(toasts.Count(), 1, kTimeoutMs);
@@ -123,10 +128,7 @@ void ClipboardTest::autoModeAddsBeforeTheToast() {
     QCOMPARE(toast->Label()->text(), Q("已复制"));
     QVERIFY(toast->Label()->font().bold());
     QCOMPARE(program.Setting("Webs"), (kAddress + "||").toStdString());
-    QElapsedTimer shown;
-    shown.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!toast->isVisible(), kTimeoutMs);
-    shownFor = shown.elapsed();
+    shownFor = MsUntilClosed(*toast);
   });
   Copy(kAddress);
   QTRY_COMPARE_WITH_TIMEOUT(toasts.Count(), 1, kTimeoutMs);
