@@ -15,9 +15,6 @@ namespace tarnlow {
 
 namespace {
 
-// The clipboard watcher's period whenever it runs.
-constexpr int kClipboardPeriodMs = 500;
-
 int ToInt(long long value) {
   return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
@@ -72,6 +69,8 @@ void ApplyStartupSettings(App& app) {
   model.SetOption(Option::AutoMonitorClip, settings.ReadFlag(keys::AutoMonitorClip));
   model.SetOption(Option::NextPage, settings.ReadFlag(keys::GetNextPage));
   model.SetOption(Option::AutoList, settings.ReadFlag(keys::AutoList));
+  model.SetOption(Option::AutoText, settings.ReadFlag(keys::AutoText));
+  model.SetOption(Option::HealthReport, settings.ReadFlag(keys::HealthReport));
 
   state.delayMs = ToInt(settings.ReadInteger(keys::Delay));
   model.SetBox(Box::DelayMs, std::to_string(state.delayMs));

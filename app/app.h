@@ -70,6 +70,9 @@ struct App {
   std::function<void(const std::string& gbk)> noticeHook;
 };
 
+// The clipboard watcher's period whenever it runs.
+inline constexpr int kClipboardPeriodMs = 500;
+
 // Window title and the execute button's two captions.
 const std::string& WindowTitle();
 const std::string& CaptionContents();  // 取目录列表

@@ -39,4 +39,9 @@ std::string UnreadableFileNotice(std::string_view fileName, int error);
 // false on any failure (full disk, I/O error).
 bool WriteAll(int fd, std::string_view bytes);
 
+// Writes a sibling temporary file and renames it over `path`, so a crash or
+// a full disk leaves either the old file or the new one, never half of one.
+// False when the new file could not be put in place.
+bool ReplaceFile(const std::filesystem::path& path, std::string_view bytes);
+
 }  // namespace tarnlow

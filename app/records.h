@@ -73,8 +73,10 @@ struct ChapterEntry {
 };
 
 // Ordered chapter list. Its shape (entries, titles, urls) changes only on the
-// command thread while no chapter run is going; during a run each worker
-// writes its own entry's text, and texts are read and written under a lock.
+// command thread while no chapter run is going, or on the UI thread through
+// the list box's commands while no command runs at all; during a run each
+// worker writes its own entry's text, and texts are read and written under a
+// lock.
 class ChapterList {
  public:
   std::size_t Size() const { return m_entries.size(); }

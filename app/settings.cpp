@@ -1,7 +1,6 @@
 #include "app/settings.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -137,31 +136,6 @@ std::optional<std::size_t> FindKeyLine(const std::vector<std::string>& lines,
     if (kv && EqualIgnoringCase(kv->key, key)) return i;
   }
   return std::nullopt;
-}
-
-// Writes a sibling temporary file and renames it over `path`, so a crash or
-// a full disk leaves either the old file or the new one, never half of one.
-bool ReplaceFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::string tempName = path.string() + ".XXXXXX";
-  int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat old {};
-  mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(tempName.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tempName.c_str());
-    return false;
-  }
-  // Make the rename itself durable; a failure here loses nothing already written.
-  int dir = ::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
-                   O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return true;
 }
 
 // A line break would end the line early and let the rest pass for other keys

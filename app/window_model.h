@@ -57,8 +57,10 @@ enum class Option {
   AutoMonitorClip,       // 监视剪辑版时自动添加
   OnTop,                 // 窗口置顶
   AutoList,              // 自动识别目录
+  AutoText,              // 自动识别正文
+  HealthReport,          // 下载后体检
 };
-inline constexpr int kOptionCount = 8;
+inline constexpr int kOptionCount = 10;
 
 // One item of the chapter list box (列表框1).
 struct ListItem {

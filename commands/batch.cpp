@@ -18,6 +18,13 @@ std::string JoinTasks(const std::vector<std::string>& tasks, std::size_t from) {
   return stored;
 }
 
+bool IsStored(App& app, std::string_view address) {
+  for (const std::string& stored : Split(app.settings.Read(keys::Webs), "||")) {
+    if (stored == address) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::string> ValidBatchLines(std::string_view editText) {
@@ -48,6 +55,22 @@ std::string BatchDialogText(App& app) {
     if (line == address) return stored;
   }
   return stored + address + "\r\n";
+}
+
+bool IsNewBatchAddress(App& app, std::string_view text) {
+  // One line of config.ini holds the stored list: a copied text with a line
+  // break in it (a line copied with its end) could not be stored.
+  if (text.empty() || text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+    return false;
+  if (!IsSiteRoot(SiteRoot(text)) || !EndsWithSlash(DirectoryPath(text))) return false;
+  if (app.model.GetBox(Box::Address) == text) return false;
+  return !IsStored(app, text);
+}
+
+bool AddBatchAddress(App& app, std::string_view address) {
+  if (IsStored(app, address)) return false;
+  return app.settings.Write(keys::Webs,
+                            app.settings.Read(keys::Webs) + std::string(address) + "||");
 }
 
 std::vector<BatchTaskResult> RunBatchTasks(App& app, BatchSource source) {

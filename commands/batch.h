@@ -25,6 +25,15 @@ std::string StoredBatchText(App& app);
 // line, plus the address box's address when it is not among them.
 std::string BatchDialogText(App& app);
 
+// Whether a copied text is offered as a new task by the clipboard watcher:
+// one line, a web address with a path (not a bare site), neither in the
+// address box nor in the stored list.
+bool IsNewBatchAddress(App& app, std::string_view text);
+
+// Appends the address to the stored list (address + "||"); false, and
+// nothing written, when the list holds it already or the file cannot be
+// written.
+bool AddBatchAddress(App& app, std::string_view address);
 // Where the tasks of a batch run come from.
 enum class BatchSource {
   Stored,  // the stored list (Webs), which shrinks as tasks end

@@ -125,7 +125,9 @@ bool OpenInputDialog(MainWindow& window, const std::string& prompt, const InputD
     if (mode.save) mode.save(dialog);
   });
   dialog.PutCaretAtEnd();
+  state.open = &dialog;
   ExecModal(dialog);
+  state.open = nullptr;
 
   state.result = dialog.Saved();
   const bool result = state.result;

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTimer>
@@ -16,11 +15,15 @@
 #include "commands/command_thread.h"
 #include "commands/commands.h"
 #include "ui/chapter_list_model.h"
+#include "ui/clipboard_watcher.h"
 #include "ui/fonts.h"
+#include "ui/list_menu.h"
+#include "ui/menus.h"
 #include "ui/model_feed.h"
 #include "ui/qt_text.h"
+#include "ui/status_menu.h"
 #include "ui/status_panel.h"
-#include "ui/thread_count.h"
+#include "ui/viewer.h"
 
 namespace tarnlow::ui {
 
@@ -72,8 +75,12 @@ constexpr int kNumberBoxLength = 5;
 MainWindow::MainWindow(App& app, CommandThread& commands, const RuntimeLibraries& libraries)
     : m_app(app), m_model(app.model), m_commands(commands), m_libraries(libraries) {
   BuildControls();
-  BuildMenus();
+  m_menus = std::make_unique<MainMenus>(*this);
   BindEvents();
+  m_listMenu = std::make_unique<ListMenu>(*this);
+  m_statusMenu = std::make_unique<StatusMenu>(*this);
+  m_watcher = std::make_unique<ClipboardWatcher>(*this);
+  m_openChapterView = [this](int) { OpenViewer(*this, ViewerMode::ChapterText); };
   m_feed =
       std::make_unique<ModelFeed>(m_model, [this](const ChangeSet& changes) { Render(changes); });
 }
@@ -82,6 +89,10 @@ MainWindow::~MainWindow() {
   // No render may run into controls that are going away.
   m_feed.reset();
 }
+
+QMenu* MainWindow::MainMenu() const { return m_menus->Menu(); }
+QMenu* MainWindow::HelpMenu() const { return m_menus->Help(); }
+QAction* MainWindow::BatchAction() const { return m_menus->BatchAction(); }
 
 void MainWindow::BuildControls() {
   setObjectName(QStringLiteral("MainWindow"));
@@ -146,13 +157,6 @@ void MainWindow::BuildControls() {
   m_clipboardTimer->setObjectName(QStringLiteral("时钟_监视剪辑版"));
 }
 
-void MainWindow::BuildMenus() {
-  m_mainMenu = menuBar()->addMenu(QStringLiteral("菜单"));
-  m_batchAction = m_mainMenu->addAction(QStringLiteral("批处理..."));
-  m_threadAction = m_mainMenu->addAction(QStringLiteral("线程数..."));
-  m_helpMenu = menuBar()->addMenu(QStringLiteral("帮助"));
-}
-
 void MainWindow::BindEvents() {
   for (const BoxDesign& design : kBoxes) {
     const Box box = design.box;
@@ -173,7 +177,6 @@ void MainWindow::BindEvents() {
             ListSelectionChanged();
           });
   connect(m_list, &QListView::doubleClicked, this, [this] { ListDoubleClicked(); });
-  connect(m_threadAction, &QAction::triggered, this, [this] { ChooseThreadCount(*this); });
 }
 
 void MainWindow::ApplyUiFont() {

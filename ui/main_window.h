@@ -5,6 +5,7 @@
 // cancel and close flags; the commands run on the command thread.
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -30,16 +31,30 @@ class CommandThread;
 namespace tarnlow::ui {
 
 class ChapterListModel;
+class ClipboardWatcher;
+class InputDialog;
+class ListMenu;
+class MainMenus;
 class ModelFeed;
 class RuntimeLibraries;
+class StatusMenu;
 class StatusPanel;
 
 // The input dialog's record (its prompt, mode and whether the user saved),
-// kept by the main window for as long as it lives.
+// kept by the main window for as long as it lives; `open` is the dialog
+// while it is open.
 struct InputDialogState {
   std::string prompt;
   int mode = 0;
   bool result = false;
+  QPointer<InputDialog> open;
+};
+
+// The viewer's record: the mode it last opened in, and the 1-based entry
+// the chapter-text view shows (0 once 确定 closed it).
+struct ViewerState {
+  int mode = 0;
+  int chapter = 0;
 };
 
 class MainWindow : public QMainWindow {
@@ -49,6 +64,7 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   App& app() { return m_app; }
+  CommandThread& commands() { return m_commands; }
   const RuntimeLibraries& libraries() const { return m_libraries; }
 
   // The controls, for the parts of the program that bind further events.
@@ -58,11 +74,18 @@ class MainWindow : public QMainWindow {
   QPushButton* ExecuteButton() const { return m_execute; }
   QPushButton* CancelButton() const { return m_cancel; }
   QLabel* AddressLabel() const { return m_addressLabel; }
-  QMenu* MainMenu() const { return m_mainMenu; }
-  QMenu* HelpMenu() const { return m_helpMenu; }
-  QAction* BatchAction() const { return m_batchAction; }
+  QMenu* MainMenu() const;
+  QMenu* HelpMenu() const;
+  QAction* BatchAction() const;
+  MainMenus& Menus() const { return *m_menus; }
+  ClipboardWatcher& Watcher() const { return *m_watcher; }
   QTimer* ClipboardTimer() const { return m_clipboardTimer; }
   InputDialogState& InputDialogRecord() { return m_inputDialog; }
+  ViewerState& ViewerRecord() { return m_viewer; }
+
+  // A command (or the command thread) is running: the list commands, the
+  // batch dialog and the clipboard watcher wait for it to end.
+  bool CommandActive() const;
 
   // RunLog.uiFont on every label, edit box, button and the list box.
   void ApplyUiFont();
@@ -84,7 +107,6 @@ class MainWindow : public QMainWindow {
 
  private:
   void BuildControls();
-  void BuildMenus();
   void BindEvents();
 
   // The handlers of the design's events.
@@ -104,8 +126,6 @@ class MainWindow : public QMainWindow {
   void RenderOnTop();
   void RenderClipboardTimer();
 
-  bool CommandActive() const;
-
   App& m_app;
   WindowModel& m_model;
   CommandThread& m_commands;
@@ -120,10 +140,6 @@ class MainWindow : public QMainWindow {
   StatusPanel* m_status = nullptr;
   QPushButton* m_execute = nullptr;
   QPushButton* m_cancel = nullptr;
-  QMenu* m_mainMenu = nullptr;
-  QMenu* m_helpMenu = nullptr;
-  QAction* m_batchAction = nullptr;
-  QAction* m_threadAction = nullptr;
   QTimer* m_clipboardTimer = nullptr;
 
   // Set while the window applies the model's selection to the list view, so
@@ -132,6 +148,11 @@ class MainWindow : public QMainWindow {
   std::function<void(int)> m_openChapterView;
   std::vector<std::function<void(const ChangeSet&)>> m_renderers;
   InputDialogState m_inputDialog;
+  ViewerState m_viewer;
+  std::unique_ptr<MainMenus> m_menus;
+  std::unique_ptr<ListMenu> m_listMenu;
+  std::unique_ptr<StatusMenu> m_statusMenu;
+  std::unique_ptr<ClipboardWatcher> m_watcher;
   std::unique_ptr<ModelFeed> m_feed;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/modal.h"
 
 #include <QDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QString>
 
@@ -19,6 +20,11 @@ std::function<void(const MessageRecord&)>& MessageAnswerer() {
 
 std::function<void(QDialog&)>& DialogAnswerer() {
   static std::function<void(QDialog&)> answerer;
+  return answerer;
+}
+
+std::function<void(QMenu&)>& MenuAnswerer() {
+  static std::function<void(QMenu&)> answerer;
   return answerer;
 }
 
@@ -45,6 +51,14 @@ int ExecModal(QDialog& dialog) {
   return dialog.exec();
 }
 
+void ExecMenu(QMenu& menu, const QPoint& at) {
+  if (const auto& answerer = MenuAnswerer()) {
+    answerer(menu);
+    return;
+  }
+  menu.exec(at);
+}
+
 void SetMessageAnswerer(std::function<void(const MessageRecord&)> answerer) {
   MessageAnswerer() = std::move(answerer);
 }
@@ -52,5 +66,7 @@ void SetMessageAnswerer(std::function<void(const MessageRecord&)> answerer) {
 void SetDialogAnswerer(std::function<void(QDialog&)> answerer) {
   DialogAnswerer() = std::move(answerer);
 }
+
+void SetMenuAnswerer(std::function<void(QMenu&)> answerer) { MenuAnswerer() = std::move(answerer); }
 
 }  // namespace tarnlow::ui

@@ -8,6 +8,8 @@
 #include "app/shell.h"
 
 class QDialog;
+class QMenu;
+class QPoint;
 class QWidget;
 
 namespace tarnlow::ui {
@@ -21,12 +23,18 @@ void ShowMessageBox(QWidget* owner, const std::string& text, const std::string& 
 // has closed, with its result code.
 int ExecModal(QDialog& dialog);
 
+// Opens a popup menu at a screen position and returns when it has closed;
+// the chosen item's triggered signal does the work.
+void ExecMenu(QMenu& menu, const QPoint& at);
+
 // Test seams. While an answerer is set, every message box is handed to it
 // (already recorded as shown) instead of the screen, and every modal dialog
 // is handed to the dialog answerer, which must close it (accept, reject or
 // click its buttons); ExecModal then returns the dialog's result. An empty
-// function restores the screen.
+// function restores the screen. Every popup menu likewise goes to the menu
+// answerer, which may trigger one of its items or none.
 void SetMessageAnswerer(std::function<void(const MessageRecord&)> answerer);
 void SetDialogAnswerer(std::function<void(QDialog&)> answerer);
+void SetMenuAnswerer(std::function<void(QMenu&)> answerer);
 
 }  // namespace tarnlow::ui

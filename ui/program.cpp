@@ -10,6 +10,7 @@
 #include "commands/command_thread.h"
 #include "text/codepage.h"
 #include "ui/main_window.h"
+#include "ui/menus.h"
 #include "ui/modal.h"
 #include "ui/status_panel.h"
 
@@ -53,6 +54,7 @@ bool Program::CreateMainWindow() {
   // way typing it would be (the clamped milliseconds value included).
   BindBoxesToSettings(app);
   ApplyStartupSettings(app);
+  m_window->Menus().ShowRadioChecks();
   m_window->ApplyUiFont();
 
   m_model.SetTitle(WindowTitle());

@@ -20,4 +20,11 @@ std::string FromQt(const QString& text) {
   return Utf16ToGbk(text.toStdU16String());
 }
 
+std::string FromQtLines(const QString& text) {
+  QString lines = text;
+  lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  lines.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return FromQt(lines);
+}
+
 }  // namespace tarnlow::ui

@@ -13,5 +13,7 @@ QString ToQt(std::string_view gbk);
 QString ToQtLines(std::string_view gbk);
 // Characters GBK lacks become "?".
 std::string FromQt(const QString& text);
+// For multi-line texts: Qt's "\n" line breaks become the program's "\r\n".
+std::string FromQtLines(const QString& text);
 
 }  // namespace tarnlow::ui

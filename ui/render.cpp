@@ -131,7 +131,7 @@ void MainWindow::RenderButtons() {
   m_execute->setText(ToQt(m_model.ExecuteCaption()));
   m_execute->setEnabled(m_model.ExecuteEnabled());
   m_cancel->setEnabled(m_model.CancelEnabled());
-  m_batchAction->setEnabled(m_model.BatchMenuEnabled());
+  BatchAction()->setEnabled(m_model.BatchMenuEnabled());
 }
 
 void MainWindow::RenderOnTop() {

@@ -273,6 +273,8 @@ TEST(StartupSettings, DefaultsWithoutAFile) {
   ApplyStartupSettings(app);
   EXPECT_TRUE(model.IsOptionOn(Option::NextPage));
   EXPECT_TRUE(model.IsOptionOn(Option::AutoList));
+  EXPECT_TRUE(model.IsOptionOn(Option::AutoText));
+  EXPECT_TRUE(model.IsOptionOn(Option::HealthReport));
   EXPECT_FALSE(model.IsOptionOn(Option::MonitorClip));
   EXPECT_EQ(model.ClipboardTimer(), 0);
   EXPECT_EQ(app.state.delayMs, 1000);
@@ -294,12 +296,13 @@ TEST(StartupSettings, ValuesAreClampedAndOptionsChecked) {
   const std::string folder = Gbk("小说下载");
   std::filesystem::create_directory(dir.Path() / GbkToPath(folder));
   const std::string downloadSetting = PathToGbk(dir.Path()) + "/" + folder;
-  dir.Write("config.ini",
-            "[config]\r\nOffCleanDubiousList=1\r\nAddNum=1\r\nMonitorClip=1\r\n"
-            "GetNextPage=yes\r\nOnTop=1\r\nDelay=50\r\nRetry=-3\r\nThread=250\r\n"
-            "Author&book_name=7\r\nLineMode=2\r\nWebsite=http://a.b/\r\n"
-            "ListTagBegin=<ul>\r\nTextEnd=<p>\r\nFontSize=12\r\nAutoList=0\r\nDownload=" +
-                downloadSetting + "\r\n");
+  dir.Write(
+      "config.ini",
+      "[config]\r\nOffCleanDubiousList=1\r\nAddNum=1\r\nMonitorClip=1\r\n"
+      "GetNextPage=yes\r\nOnTop=1\r\nDelay=50\r\nRetry=-3\r\nThread=250\r\n"
+      "Author&book_name=7\r\nLineMode=2\r\nWebsite=http://a.b/\r\n"
+      "ListTagBegin=<ul>\r\nTextEnd=<p>\r\nFontSize=12\r\nAutoList=0\r\nAutoText=0\r\nDownload=" +
+          downloadSetting + "\r\n");
   WindowModel model{Recording::On};
   RecordingShell shell;
   App app(model, shell, dir.Path());
@@ -311,6 +314,8 @@ TEST(StartupSettings, ValuesAreClampedAndOptionsChecked) {
   EXPECT_FALSE(model.IsOptionOn(Option::NextPage));
   EXPECT_TRUE(model.IsOptionOn(Option::OnTop));
   EXPECT_FALSE(model.IsOptionOn(Option::AutoList));
+  EXPECT_FALSE(model.IsOptionOn(Option::AutoText));
+  EXPECT_TRUE(model.IsOptionOn(Option::HealthReport));
   EXPECT_EQ(model.ClipboardTimer(), 500);
   EXPECT_EQ(app.state.delayMs, 100);
   EXPECT_EQ(model.GetBox(Box::DelayMs), "100");

@@ -82,6 +82,30 @@ TEST_F(BatchTest, DialogOffersTheAddressBeingWorkedOn) {
   EXPECT_EQ(BatchDialogText(app), "A\r\nX\r\nY\r\n");
 }
 
+TEST_F(BatchTest, CopiedAddressesOfferedOnceAsNewTasks) {
+  model.SetBox(Box::Address, "http://www.a.com/in-box/");
+  app.settings.Write(keys::Webs, "http://www.a.com/stored/||");
+  const struct {
+    const char* text;
+    bool offered;
+  } rows[] = {
+      {"http://www.a.com/book/12/", true},
+      {"http://www.a.com/book/12.html", true},
+      {"http://www.a.com/", false},  // a site, not a book
+      {"http://www.a.com", false},
+      {"copied words", false},
+      {"http://www.a.com/book/12/\n", false},  // a line break cannot be stored
+      {"http://www.a.com/in-box/", false},
+      {"http://www.a.com/stored/", false},
+      {"", false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(IsNewBatchAddress(app, row.text), row.offered) << row.text;
+  EXPECT_TRUE(AddBatchAddress(app, "http://www.a.com/book/12/"));
+  EXPECT_FALSE(AddBatchAddress(app, "http://www.a.com/book/12/"));
+  EXPECT_EQ(app.settings.Read(keys::Webs), "http://www.a.com/stored/||http://www.a.com/book/12/||");
+  EXPECT_FALSE(IsNewBatchAddress(app, "http://www.a.com/book/12/"));
+}
+
 TEST_F(BatchTest, RunsEveryTaskShrinkingTheStoredList) {
   server.Serve("/b/", "down", "text/html", 503);  // task 2's contents fail
   AcceptBatchList(app, Url("/a/") + "\r\n" + Url("/b/") + "\r\n" + Url("/c/"), true);

@@ -23,8 +23,6 @@ namespace {
 using Settings = std::vector<std::pair<std::string, std::string>>;
 using tarnlow::test::TestServer;
 
-constexpr int kTimeoutMs = 60000;  // slow machines, sanitizers
-
 // Holds the answers of some pages back until opened. Open when the test
 // ends, whatever happened, so that no server thread is left waiting.
 class Gate {
@@ -73,29 +71,6 @@ QStringList SampleTitles() {
   return titles;
 }
 
-QString HelpTextStart() { return Q("\n操作步骤：1、取目录列表"); }
-
-// Waits until the contents run has filled the list and the window is ready
-// for the chapter command.
-bool WaitForContents(ProgramUnderTest& program) {
-  return QTest::qWaitFor(
-      [&] {
-        return !program.CommandRunning() && program.Caption() == Q("取章节保存") &&
-               program.window().ExecuteButton()->isEnabled();
-      },
-      kTimeoutMs);
-}
-
-bool WaitForIdle(ProgramUnderTest& program) {
-  return QTest::qWaitFor(
-      [&] {
-        return !program.CommandRunning() && program.Caption() == Q("取目录列表") &&
-               program.window().ExecuteButton()->isEnabled() &&
-               program.StatusText().startsWith(HelpTextStart());
-      },
-      kTimeoutMs);
-}
-
 }  // namespace
 
 void CommandsTest::bothCommandsEndToEnd() {
@@ -106,7 +81,7 @@ void CommandsTest::bothCommandsEndToEnd() {
   MainWindow& window = program.window();
 
   program.ClickExecute();
-  QVERIFY(WaitForContents(program));
+  QVERIFY(program.WaitForContents());
   QCOMPARE(program.ListTexts(), SampleTitles());
   QVERIFY(!program.Box(Box::SaveName)->text().isEmpty());
   // Contents ready: the address and contents marks are locked, cancel is
@@ -118,7 +93,7 @@ void CommandsTest::bothCommandsEndToEnd() {
   QVERIFY(window.CancelButton()->isEnabled());
 
   program.ClickExecute();
-  QVERIFY(WaitForIdle(program));
+  QVERIFY(program.WaitForIdle());
   QVERIFY(program.ListTexts().isEmpty());
   QVERIFY(program.Box(Box::Address)->text().isEmpty());
   QVERIFY(program.Box(Box::Address)->isEnabled());
@@ -162,7 +137,7 @@ void CommandsTest::cancelInEachCommand() {
 
   if (duringChapters) {
     program.ClickExecute();
-    QVERIFY(WaitForContents(program));
+    QVERIFY(program.WaitForContents());
   }
   program.ClickExecute();
   QTRY_VERIFY_WITH_TIMEOUT(program.CommandRunning() && window.CancelButton()->isEnabled() &&
@@ -177,7 +152,7 @@ void CommandsTest::cancelInEachCommand() {
       kTimeoutMs);
   // The page under way arrives; the command then honours the cancel.
   gate.Open();
-  QVERIFY(WaitForIdle(program));
+  QVERIFY(program.WaitForIdle());
   QVERIFY(program.Books().empty());
   if (duringChapters) QVERIFY(program.ListTexts().isEmpty());
   QVERIFY(program.Box(Box::Address)->isEnabled());
@@ -193,7 +168,7 @@ void CommandsTest::closeDuringChapterRunEndsWithoutSaving() {
   MainWindow& window = program.window();
 
   program.ClickExecute();
-  QVERIFY(WaitForContents(program));
+  QVERIFY(program.WaitForContents());
   program.ClickExecute();
   QTRY_VERIFY_WITH_TIMEOUT(program.CommandRunning() && window.CancelButton()->isEnabled(),
                            kTimeoutMs);
@@ -213,7 +188,7 @@ void CommandsTest::commandMessageIsAnsweredOnTheUiThread() {
   const MessageRecord message = program.messages().Messages().front();
   QCOMPARE(GbkToUtf8(message.title), std::string("提示"));
   QVERIFY(message.icon == MessageIcon::Information);
-  QVERIFY(WaitForIdle(program));
+  QVERIFY(program.WaitForIdle());
 }
 
 }  // namespace tarnlow::ui::test

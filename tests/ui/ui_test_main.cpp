@@ -22,7 +22,14 @@ int main(int argc, char** argv) {
   ThreadDialogTest threadDialog;
   StatusPanelTest statusPanel;
   ListFeedTest listFeed;
-  const std::vector<QObject*> tests = {&startup, &commands, &threadDialog, &statusPanel, &listFeed};
+  MenusTest menus;
+  ContextMenusTest contextMenus;
+  ViewerTest viewer;
+  DialogsTest dialogs;
+  ClipboardTest clipboard;
+  const std::vector<QObject*> tests = {&startup,  &commands, &threadDialog, &statusPanel,
+                                       &listFeed, &menus,    &contextMenus, &viewer,
+                                       &dialogs,  &clipboard};
 
   const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
   std::vector<char*> arguments = {argv[0]};

@@ -47,4 +47,54 @@ class ListFeedTest : public QObject {
   void itemStormEndsAsTheModelSays();
 };
 
+class MenusTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void togglesWriteTheirKeys();
+  void radioGroupsWriteOnce_data();
+  void radioGroupsWriteOnce();
+};
+
+class ContextMenusTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void listMenuEditsListBoxAndChaptersTogether();
+  void openersGetTheLinkAndTheFolder();
+  void statusMenuPutsTheSelectionInABox_data();
+  void statusMenuPutsTheSelectionInABox();
+};
+
+class ViewerTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void previewStoresOnlyLongTexts_data();
+  void previewStoresOnlyLongTexts();
+  void nextChapterStopsAtTheLastEntry();
+  void pageSourceShowsThePageOrItsFailure_data();
+  void pageSourceShowsThePageOrItsFailure();
+  void logViewFollowsTheRunLog();
+  void appreciationClosesOnALeftClick();
+};
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void batchRightClickStoresLeftClickRuns();
+  void batchRefusals_data();
+  void batchRefusals();
+  void cleanRulesEditor_data();
+  void cleanRulesEditor();
+};
+
+class ClipboardTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void manualToastLeftAloneThenTheSameCopyIgnored();
+  void manualToastButtonAddsTheAddress();
+  void autoModeAddsBeforeTheToast();
+  void knownAddressesOfferNoToast_data();
+  void knownAddressesOfferNoToast();
+  void aCommandStopsTheWatcher();
+};
+
 }  // namespace tarnlow::ui::test
