@@ -95,6 +95,8 @@ void ApplyStartupSettings(App& app) {
   state.fileNameFormat = ToInt(settings.ReadInteger(keys::AuthorBookName));
   state.lineMode = ToInt(settings.ReadInteger(keys::LineMode));
   state.autoText = settings.ReadFlag(keys::AutoText);
+  state.resume = settings.ReadFlag(keys::Resume);
+  state.backOff = settings.ReadFlag(keys::BackOff);
 
   model.SetBox(Box::Address, settings.Read(keys::Website));
   model.SetBox(Box::ListBegin, settings.Read(keys::ListTagBegin));

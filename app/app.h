@@ -68,6 +68,9 @@ struct App {
   // Called with each notice (AddNotice) on the thread that noticed it; set
   // before any command runs.
   std::function<void(const std::string& gbk)> noticeHook;
+  // Set by the update command for its chapter run: writes what the run
+  // fetched in place of SaveChapterList, and fills lastRun the same way.
+  std::function<bool(App&)> saveOverride;
 };
 
 // The clipboard watcher's period whenever it runs.

@@ -34,6 +34,8 @@ struct RunState {
   std::atomic<bool> cancelRequested{false};
   std::atomic<int> lineMode{0};
   std::atomic<bool> autoText{false};  // the AutoText setting once the settings are read
+  std::atomic<bool> resume{false};    // the Resume setting: chapter pages kept in Cache
+  std::atomic<bool> backOff{false};   // the BackOff setting: slowing down for a site
   std::atomic<int> retryCount{0};
   std::atomic<int> delayMs{0};
   std::atomic<int> threadCount{0};

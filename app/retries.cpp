@@ -13,21 +13,38 @@ FetchResult FetchWithRetries(std::string_view url, const RetryOptions& options) 
   };
   FetchResult result;
   const int attempts = std::max(1, options.attempts);
+  const auto cancelled = [&result] {
+    result = FetchResult();
+    result.kind = FetchResult::Kind::Cancelled;
+    return result;
+  };
+  int throttled = 0;
   for (int attempt = 1; attempt <= attempts; ++attempt) {
-    if (asked(options.stop)) {
-      result = FetchResult();
-      result.kind = FetchResult::Kind::Cancelled;
-      return result;
+    if (asked(options.stop)) return cancelled();
+    BackOff::Ticket ticket;
+    if (options.backOff != nullptr && !options.backOff->Acquire(url, options.stop, ticket)) {
+      return cancelled();
     }
     result = FetchPage(url, stopFetch);
     if (result.kind == FetchResult::Kind::Cancelled || asked(stopFetch)) {
       result.kind = FetchResult::Kind::Cancelled;
       result.text.clear();
+      if (options.backOff != nullptr) options.backOff->Release(ticket, result, false);
       return result;
     }
-    if (result.HasPage() && (!options.usable || options.usable(result))) return result;
+    const bool usable = result.HasPage() && (!options.usable || options.usable(result));
+    if (options.backOff != nullptr) {
+      options.backOff->Release(ticket, result, usable);
+      // The host's pause, taken in Acquire, is the wait.
+      if (!usable && BackOff::Throttles(result) && ++throttled <= kMaxThrottledAnswers) {
+        --attempt;
+        continue;
+      }
+    }
+    if (usable) return result;
     if (attempt > 1 && options.onRetry) options.onRetry(attempt);
-    WaitUnlessStopped(options.delayMs, options.stop);
+    WaitUnlessStopped(options.backOff != nullptr ? options.backOff->DelayMs(url) : options.delayMs,
+                      options.stop);
   }
   return result;
 }

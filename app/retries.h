@@ -6,6 +6,7 @@
 #include <functional>
 #include <string_view>
 
+#include "app/back_off.h"
 #include "fetch/fetch_page.h"
 
 namespace tarnlow {
@@ -25,7 +26,15 @@ struct RetryOptions {
   // Called after a failed attempt other than the first (its 1-based number),
   // before the wait: the retry texts.
   std::function<void(int attempt)> onRetry;
+  // When given: every attempt takes a slot of the host first, the wait after
+  // a failed attempt is the host's, and a 429 or 503 answer costs no attempt
+  // (up to kMaxThrottledAnswers of them), since the site asked us to wait.
+  BackOff* backOff = nullptr;
 };
+
+// Slow-down answers one fetch takes before they count as failed attempts,
+// so that a site that never stops saying so cannot hold a chapter for ever.
+inline constexpr int kMaxThrottledAnswers = 30;
 
 // The first usable page that comes, or the last failure (which may be a page
 // that is not usable), or Cancelled.

@@ -79,7 +79,8 @@ std::string ProgressText(const ChapterProgress& p) {
   return Gbk<" 任务数量：">() + n(p.taskCount) + "\r\n" + Gbk<" 当前任务：">() + n(p.taskNumber) +
          "\r\n" + Gbk<" 章节列表：">() + n(p.total) + "\r\n" + Gbk<" 剩余未读：">() + n(p.queued) +
          "\r\n" + Gbk<" 正在读取：">() + n(p.reading) + "\r\n" + Gbk<" 已读取数：">() + n(p.done) +
-         "\r\n" + Gbk<" 读取失败：">() + n(p.failed) +
+         (p.cached > 0 ? "\r\n" + Gbk<" 来自缓存：">() + n(p.cached) : std::string()) + "\r\n" +
+         Gbk<" 读取失败：">() + n(p.failed) +
          Gbk<"   详情查看日志【帮助-日志】，每次执行将覆盖上一次日志记录，注意及时查看！">();
 }
 

@@ -54,6 +54,8 @@ const SettingKey Webs{"Webs", SettingType::Text, "", kNoMin, kNoMax};
 const SettingKey AutoList{"AutoList", SettingType::Flag, "1", kNoMin, kNoMax};
 const SettingKey AutoText{"AutoText", SettingType::Flag, "1", kNoMin, kNoMax};
 const SettingKey HealthReport{"HealthReport", SettingType::Flag, "1", kNoMin, kNoMax};
+const SettingKey Resume{"Resume", SettingType::Flag, "1", kNoMin, kNoMax};
+const SettingKey BackOff{"BackOff", SettingType::Flag, "1", kNoMin, kNoMax};
 // clang-format on
 }  // namespace keys
 

@@ -27,8 +27,10 @@ extern const SettingKey OffCleanDubiousList, CleanDubiousList, AddNum, MonitorCl
     ListTagEnd, TextBegin, TextEnd, FontName, FontSize, Thread, LogRefresh, FontName2, FontSize2,
     Keyword, Webs;
 // Settings of this program's own: finding the chapter list and chapter bodies
-// without marks, and the health report after a chapter run.
-extern const SettingKey AutoList, AutoText, HealthReport;
+// without marks, the health report after a chapter run, keeping fetched
+// chapter pages so that a later run need not fetch them again, and slowing
+// down for a site that pushes back.
+extern const SettingKey AutoList, AutoText, HealthReport, Resume, BackOff;
 }
 
 class Settings {

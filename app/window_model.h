@@ -77,6 +77,7 @@ struct ChapterProgress {
   int reading = 0;     // being fetched now
   int done = 0;        // total - queued - reading
   int failed = 0;      // failed after every attempt
+  int cached = 0;      // taken from the chapter cache instead of fetched
   bool operator==(const ChapterProgress&) const = default;
 };
 

@@ -1,5 +1,6 @@
 #include "chapters/download_job.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,7 +21,8 @@ namespace {
 
 constexpr int kPollMs = 200;
 
-ChapterProgress ProgressOf(App& app, int taskNumber, const WorkerPool& pool) {
+ChapterProgress ProgressOf(App& app, int taskNumber, const WorkerPool& pool,
+                           const std::atomic<int>* cached) {
   ChapterProgress p;
   if (app.state.batchMode) {
     p.taskCount = static_cast<int>(app.batchTasks.size());
@@ -29,6 +31,7 @@ ChapterProgress ProgressOf(App& app, int taskNumber, const WorkerPool& pool) {
   p.queued = pool.QueuedCount();
   p.reading = pool.BusyCount();
   p.failed = app.state.failedCount;
+  if (cached != nullptr) p.cached = *cached;
   p.total = static_cast<int>(app.chapters.Size());
   p.done = p.total - p.queued - p.reading;
   return p;
@@ -105,13 +108,24 @@ void FetchChapter(App& app, int chapterNumber, const ChapterRun& run) {
     retry.delayMs = run.delayMs;
     retry.stop = [&app] { return Stopping(app); };
     retry.usable = UsableChapterPage;
+    retry.backOff = run.backOff;
     retry.onRetry = [&](int attempt) {
       model.ListSetItemText(item,
                             Gbk<"重试">() + std::to_string(attempt - 1) + Gbk<"：">() + title);
       model.ListSelect(item, true);
       model.ListSetTopItem(model.ListFirstSelected());
     };
-    const FetchResult fetched = FetchWithRetries(url, retry);
+    FetchResult fetched;
+    std::optional<std::string> kept;
+    if (run.cache != nullptr) kept = run.cache->Load(url);
+    if (kept) {
+      fetched.kind = FetchResult::Kind::Page;
+      fetched.text = std::move(*kept);
+      ++*run.cachedCount;
+    } else {
+      fetched = FetchWithRetries(url, retry);
+      if (run.cache != nullptr && UsableChapterPage(fetched)) run.cache->Store(url, fetched.text);
+    }
     if (fetched.kind == FetchResult::Kind::Cancelled) {
       model.ListSetItemText(item, Gbk<"已终止：">() + title);
       return;
@@ -152,6 +166,19 @@ bool DownloadChapters(App& app, int taskNumber) {
   };
   std::vector<char> marksMissing(app.chapters.Size(), 0);
   run.marksMissing = &marksMissing;
+  std::optional<ChapterCache> cache;
+  std::atomic<int> cachedCount{0};
+  if (app.state.resume) {
+    cache.emplace(app.programDir, model.GetBox(Box::Address));
+    run.cache = &*cache;
+    run.cachedCount = &cachedCount;
+  }
+  std::optional<BackOff> backOff;
+  if (app.state.backOff) {
+    backOff.emplace(app.state.threadCount, run.delayMs,
+                    [&app](const std::string& line) { AddNotice(app, line); });
+    run.backOff = &*backOff;
+  }
   WorkerPool pool;
   if (!app.state.batchMode) model.SetTitle(Gbk<"处理中...">());
   model.SetStatus("", false);
@@ -174,10 +201,14 @@ bool DownloadChapters(App& app, int taskNumber) {
       pool.Close(0);
       // The last counts are shown before the save replaces them, so that the
       // last progress anyone saw is the run's result.
-      model.ShowProgress(ProgressOf(app, taskNumber, pool));
+      model.ShowProgress(ProgressOf(app, taskNumber, pool, run.cachedCount));
       ReportHealth(app, marksMissing);
       model.SetStatus(Gbk<"\r\n 正在保存，请稍后...">(), true);
-      return SaveChapterList(app);
+      const bool saved = app.saveOverride ? app.saveOverride(app) : SaveChapterList(app);
+      // A book with failed chapters keeps the pages it has, so that the next
+      // run fetches only the ones that failed.
+      if (cache && saved && app.lastRun.failed.empty()) cache->Remove();
+      return saved;
     }
     // The poll's wait ends early for a cancel, a close or the last chapter.
     WaitUnlessStopped(kPollMs, [&] { return Stopping(app) || pool.IsIdle(); });
@@ -205,7 +236,7 @@ bool DownloadChapters(App& app, int taskNumber) {
       }
       return false;
     }
-    model.ShowProgress(ProgressOf(app, taskNumber, pool));
+    model.ShowProgress(ProgressOf(app, taskNumber, pool, run.cachedCount));
   }
 }
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/back_off.h"
 #include "app/clean_rule_set.h"
 #include "app/records.h"
+#include "chapters/chapter_cache.h"
 #include "chapters/clean_rules.h"
 #include "fetch/fetch_page.h"
 
@@ -35,6 +38,12 @@ struct ChapterRun {
   // Per chapter (0-based): the typed text marks were not on its page. Each
   // work item writes only its own element; the run owns the vector.
   std::vector<char>* marksMissing = nullptr;
+  // With Resume on: where fetched pages are kept and taken from, and how many
+  // chapters were taken from it. Null with Resume off.
+  ChapterCache* cache = nullptr;
+  std::atomic<int>* cachedCount = nullptr;
+  // With BackOff on: the per-host slowing down. Null with BackOff off.
+  BackOff* backOff = nullptr;
 };
 ChapterRun CaptureChapterRun(App& app);
 

@@ -13,6 +13,7 @@
 #include "app/files.h"
 #include "app/program_dir.h"
 #include "app/run_log.h"
+#include "chapters/book_record.h"
 #include "text/codepage.h"
 
 namespace tarnlow {
@@ -90,6 +91,8 @@ std::size_t NameMax(const std::filesystem::path& folder) {
 
 std::size_t Utf8Length(char16_t unit) { return unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3; }
 
+}  // namespace
+
 std::vector<FailedChapter> FailedChapters(const App& app) {
   std::vector<FailedChapter> failed;
   for (const std::size_t i : app.chapters.Failed()) {
@@ -97,8 +100,6 @@ std::vector<FailedChapter> FailedChapters(const App& app) {
   }
   return failed;
 }
-
-}  // namespace
 
 std::string FitSaveName(std::string_view saveName, const std::filesystem::path& folder,
                         std::size_t tailBytes) {
@@ -199,6 +200,12 @@ bool SaveChapterList(App& app) {
     report.outcome = ChapterRunReport::Outcome::Saved;
     app.savedBooks.push_back(result.path);
     AddLogEntry(app, Gbk<"已保存！文件《">() + name + Gbk<"》\r\n\r\n">());
+    // The record that lets the book be brought up to date later; the book
+    // itself is whole without it.
+    if (app.state.resume && !WriteBookRecord(result.path, CurrentBookRecord(app))) {
+      AddLogEntry(
+          app, Gbk<"无法写入更新记录：">() + PathToGbk(BookRecordPath(result.path)) + "\r\n\r\n");
+    }
     return true;
   }
   report.outcome = ChapterRunReport::Outcome::NotSaved;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/app.h"
 #include "app/records.h"
 
 namespace tarnlow {
@@ -28,8 +29,12 @@ SaveResult SaveBook(const std::filesystem::path& folder, const std::string& save
 // (未命名 when empty) into the download folder, and logs the result or shows
 // why it failed (a log line instead in batch mode). True when saved. Fills
 // app.lastRun; with app.rescueUnsavedBooks a book that could not be saved
-// goes to a temporary file in the program directory.
+// goes to a temporary file in the program directory. With Resume on, a saved
+// book gets its record (book_record.h) beside it.
 bool SaveChapterList(App& app);
+
+// The chapters of the run that got no usable page, 1-based, with their titles.
+std::vector<FailedChapter> FailedChapters(const App& app);
 
 // `saveName` (GBK) as the start of a file name in `folder`: control
 // characters dropped, and cut at a character boundary so that it, followed by

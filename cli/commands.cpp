@@ -12,6 +12,7 @@
 #include "cli/session.h"
 #include "commands/batch.h"
 #include "commands/commands.h"
+#include "commands/update_book.h"
 #include "fetch/fetch_page.h"
 #include "text/codepage.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 constexpr Command kCommands[] = {
     {"fetch", FetchCommand}, {"contents", ContentsCommand}, {"preview", PreviewCommand},
-    {"get", GetCommand},     {"batch", BatchCommand},
+    {"get", GetCommand},     {"batch", BatchCommand},       {"update", UpdateCommand},
 };
 
 int UsageError(std::string_view message) {
@@ -178,6 +179,29 @@ int BatchCommand(const CliOptions& options) {
   }
   Print(stdout, saved);
   return status;
+}
+
+int UpdateCommand(const CliOptions& options) {
+  if (options.arguments.size() != 1) return UsageError("update wants one book file: update BOOK");
+  Session session(options);
+  if (!session.LibrariesPresent()) return kExitFailed;
+  App& app = session.app();
+  const std::filesystem::path book = GbkToPath(options.arguments[0]);
+  UpdateResult result;
+  session.Run([&] { result = UpdateBook(app, book); });
+  if (session.Ended()) return kExitInterrupted;
+  PrintHealthReports(app);
+  switch (result.outcome) {
+    case UpdateResult::Outcome::Updated:
+    case UpdateResult::Outcome::NothingNew:
+      Print(stdout, book.string() + "\n");
+      return kExitOk;
+    case UpdateResult::Outcome::NotUpdated:
+      ReportFailedChapters(result.failed, {});
+      return kExitFailed;
+    default:
+      return kExitFailed;
+  }
 }
 
 namespace {

@@ -38,6 +38,9 @@ int GetCommand(const CliOptions& options);
 // the stored list, run one by one; prints one line per saved book, and the
 // tasks and chapters that failed on standard error.
 int BatchCommand(const CliOptions& options);
+// update BOOK: brings a book saved with its record up to date; prints the
+// book file's path when it was updated or had nothing new.
+int UpdateCommand(const CliOptions& options);
 
 // The whole program: parses, dispatches, returns the exit status.
 int RunCli(const std::vector<std::string_view>& args);

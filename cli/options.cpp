@@ -42,6 +42,8 @@ constexpr OptionInfo kOptions[] = {
     {"--renumber", &CliOptions::renumber},
     {"--auto-list", &CliOptions::autoList},
     {"--auto-text", &CliOptions::autoText},
+    {"--resume", &CliOptions::resume},
+    {"--back-off", &CliOptions::backOff},
 };
 
 std::optional<int> ParseNumber(std::string_view text) {
@@ -155,6 +157,10 @@ const std::string& UsageText() {
       "  batch [URL...]     many books: the given contents addresses (the stored\n"
       "                     batch list stays as it is), or the stored batch list\n"
       "                     when none are given\n"
+      "  update BOOK        fetch the chapters added since BOOK was saved and add\n"
+      "                     them to it, with the address, marks and options kept\n"
+      "                     in BOOK.tarnlow (exit 0: updated or nothing new, 1: the\n"
+      "                     book is as it was)\n"
       "\n"
       "Options (--opt VALUE or --opt=VALUE; an empty value sets the empty text):\n"
       "  --home DIR                  folder of config.ini, cleantxt.list, log.log and\n"
@@ -177,6 +183,10 @@ const std::string& UsageText() {
       "                              the page instead of taking every link\n"
       "  --auto-text 0|1             find a chapter's text by itself when no text\n"
       "                              marks are given and the built-in search misses\n"
+      "  --resume 0|1                keep fetched chapters in the Cache folder, so\n"
+      "                              that a run cut short fetches only the rest\n"
+      "  --back-off 0|1              fewer requests at once and longer waits for a\n"
+      "                              site that answers 429 or 503 or empty pages\n"
       "  --help                      this text\n"
       "  --version                   the program's version\n"
       "\n"

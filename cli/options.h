@@ -37,6 +37,8 @@ struct CliOptions {
   std::optional<bool> renumber;
   std::optional<bool> autoList;
   std::optional<bool> autoText;
+  std::optional<bool> resume;
+  std::optional<bool> backOff;
 };
 
 struct ParseResult {

@@ -12,6 +12,7 @@
 #include "app/delay.h"
 #include "app/program_dir.h"
 #include "app/run_log.h"
+#include "chapters/chapter_cache.h"
 #include "chapters/clean_rules.h"
 #include "commands/commands.h"
 #include "text/codepage.h"
@@ -43,6 +44,12 @@ std::string OneLine(std::string text) {
   return Trim(text);
 }
 
+// Said only when chapters came from the cache, so that runs without it print
+// what they always printed.
+std::string CachedText(const ChapterProgress& p) {
+  return p.cached > 0 ? ", " + std::to_string(p.cached) + " from cache" : std::string();
+}
+
 void ApplyOverrides(App& app, WindowModel& model, const CliOptions& o) {
   if (o.listBegin) model.SetBox(Box::ListBegin, *o.listBegin);
   if (o.listEnd) model.SetBox(Box::ListEnd, *o.listEnd);
@@ -61,6 +68,8 @@ void ApplyOverrides(App& app, WindowModel& model, const CliOptions& o) {
   }
   if (o.lineMode) app.state.lineMode = *o.lineMode;
   if (o.autoText) app.state.autoText = *o.autoText;
+  if (o.resume) app.state.resume = *o.resume;
+  if (o.backOff) app.state.backOff = *o.backOff;
   if (o.nameFormat) app.state.fileNameFormat = *o.nameFormat;
   if (o.nextPage) model.SetOption(Option::NextPage, *o.nextPage);
   if (o.cleanDubious) model.SetOption(Option::CleanDubious, *o.cleanDubious);
@@ -86,6 +95,7 @@ Session::Session(const CliOptions& options) {
   m_model.SetTitle(WindowTitle());
   m_model.SetExecuteCaption(CaptionContents());
   ApplyOverrides(*m_app, m_model, options);
+  PruneChapterCache(m_app->programDir);
 
   m_shell.SetMessageHook([](const MessageRecord& m) {
     std::string text = m.text;
@@ -143,8 +153,8 @@ void Session::EndProgressLocked() {
   }
   if (m_unprinted && m_unprinted != m_printed) {
     const ChapterProgress& p = *m_unprinted;
-    std::fprintf(stderr, "%d/%d chapters, %d reading, %d queued, %d failed\n", p.done, p.total,
-                 p.reading, p.queued, p.failed);
+    std::fprintf(stderr, "%d/%d chapters, %d reading, %d queued, %d failed%s\n", p.done, p.total,
+                 p.reading, p.queued, p.failed, CachedText(p).c_str());
     m_printed = m_unprinted;
   }
   m_unprinted.reset();
@@ -166,10 +176,10 @@ void Session::OnStatus(const std::string& status) {
     if (m_terminal) {
       const int width = 30;
       const int filled = p->total > 0 ? p->done * width / p->total : width;
-      std::fprintf(stderr, "\r[%s%s] %d/%d, reading %d, failed %d ",
+      std::fprintf(stderr, "\r[%s%s] %d/%d, reading %d, failed %d%s ",
                    std::string(static_cast<std::size_t>(filled), '#').c_str(),
                    std::string(static_cast<std::size_t>(width - filled), '.').c_str(), p->done,
-                   p->total, p->reading, p->failed);
+                   p->total, p->reading, p->failed, CachedText(*p).c_str());
       std::fflush(stderr);
       m_barShown = true;
     } else {

@@ -1,9 +1,12 @@
 #include "fetch/fetch_page.h"
 
 #include <algorithm>
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <curl/curl.h>
 
 #include "fetch/content_decoding.h"
 #include "fetch/http_client.h"
@@ -123,6 +126,30 @@ bool PlausiblyUtf8(std::string_view text) {
   return invalid * 1000 <= static_cast<long long>(high) * kTolerableInvalidPerThousand;
 }
 
+// "HTTP/1.1 429 Too Many Requests" -> 429.
+int StatusCode(std::string_view statusLine) {
+  const std::size_t space = statusLine.find(' ');
+  if (space == std::string_view::npos || statusLine.size() < space + 4) return 0;
+  int code = 0;
+  for (const char c : statusLine.substr(space + 1, 3)) {
+    if (c < '0' || c > '9') return 0;
+    code = code * 10 + (c - '0');
+  }
+  return code;
+}
+
+long long RetryAfterMs(std::string_view value) {
+  const std::string text = Trim(std::string(value));
+  if (text.empty()) return -1;
+  if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    // Anything over a day is a day: the caller caps it long before that.
+    return text.size() > 6 ? 86'400'000 : std::stoll(text) * 1000;
+  }
+  const time_t when = curl_getdate(text.c_str(), nullptr);
+  if (when == -1) return -1;
+  return std::max<long long>(0, static_cast<long long>(when - std::time(nullptr))) * 1000;
+}
+
 }  // namespace
 
 const std::string& FetchFailedMarker() { return Gbk<" 网页获取失败！错误代码：">(); }
@@ -179,8 +206,10 @@ FetchResult ProcessResponse(std::string_view body, std::string_view responseHead
   if (responseHeaders.empty()) return result;
   const std::string_view statusLine = responseHeaders.substr(0, responseHeaders.find("\r\n"));
   result.statusLine = std::string(statusLine);
+  result.statusCode = StatusCode(statusLine);
   if (statusLine.find("200") == std::string_view::npos) {
     result.kind = FetchResult::Kind::HttpStatus;
+    result.retryAfterMs = RetryAfterMs(HeaderValue(responseHeaders, "Retry-After"));
     return result;
   }
 

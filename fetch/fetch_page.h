@@ -23,6 +23,10 @@ struct [[nodiscard]] FetchResult {
   // Page: the body's content coding could not be undone (a corrupt stream, a
   // body that is not in the coding its answer names); `text` is what came.
   bool undecodable = false;
+  int statusCode = 0;  // the answer's status code; 0 without an answer or a readable one
+  // HttpStatus: how long the answer's Retry-After asks to wait (seconds or an
+  // HTTP date), -1 when it has none or none that can be read.
+  long long retryAfterMs = -1;
 
   bool HasPage() const { return kind == Kind::Page || kind == Kind::Cut; }
 };

@@ -1,13 +1,13 @@
 # bash completion for tarnlow-cli
 
 _tarnlow_cli() {
-  local commands="fetch contents preview get batch"
+  local commands="fetch contents preview get batch update"
   local options="--home --list-begin --list-end --text-begin --text-end --name --download
     --threads --retry --delay --line-mode --name-format --next-page --clean-dubious
-    --keep-dubious-with-marks --renumber --auto-list --auto-text --help --version"
+    --keep-dubious-with-marks --renumber --auto-list --auto-text --resume --back-off --help --version"
   local valued="--home|--list-begin|--list-end|--text-begin|--text-end|--name|--download"
   valued+="|--threads|--retry|--delay|--line-mode|--name-format|--next-page|--clean-dubious"
-  valued+="|--keep-dubious-with-marks|--renumber|--auto-list|--auto-text"
+  valued+="|--keep-dubious-with-marks|--renumber|--auto-list|--auto-text|--resume|--back-off"
 
   local cur=${COMP_WORDS[COMP_CWORD]} prev=""
   ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -28,7 +28,8 @@ _tarnlow_cli() {
     --threads) values="1 2 3 4 5 6 7 8 9" ;;
     --line-mode) values="0 1 2" ;;
     --name-format) values="0 1 2 3 4" ;;
-    --next-page | --clean-dubious | --keep-dubious-with-marks | --renumber | --auto-list | --auto-text)
+    --next-page | --clean-dubious | --keep-dubious-with-marks | --renumber | --auto-list | --auto-text | \
+      --resume | --back-off)
       values="0 1"
       ;;
     --list-begin | --list-end | --text-begin | --text-end | --name | --retry | --delay)

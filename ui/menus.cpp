@@ -2,10 +2,15 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 
+#include <filesystem>
+
 #include "app/app.h"
+#include "commands/command_thread.h"
+#include "commands/update_book.h"
 #include "fetch/http_client.h"
 #include "text/codepage.h"
 #include "ui/appreciation.h"
@@ -27,6 +32,27 @@ void About(MainWindow& window) {
                  Gbk<"关于">(), MessageIcon::Information);
 }
 
+// 更新已有书籍...: the book is chosen in a file dialog opened in the download
+// folder; the update runs on the command thread like the other commands.
+void UpdateSavedBook(MainWindow& window) {
+  App& app = window.app();
+  const std::string busy = Gbk<"任务处理中，请等待处理完毕！">();
+  if (window.CommandActive()) {
+    ShowMessageBox(&window, busy, Gbk<"提示">(), MessageIcon::Information);
+    return;
+  }
+  QFileDialog dialog(&window, QStringLiteral("更新已有书籍"),
+                     QString::fromStdString(app.state.downloadFolder),
+                     QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const std::filesystem::path book(dialog.selectedFiles().constFirst().toStdString());
+  if (!window.commands().Start([&app, book] { UpdateBook(app, book); })) {
+    ShowMessageBox(&window, busy, Gbk<"提示">(), MessageIcon::Information);
+  }
+}
+
 }  // namespace
 
 MainMenus::MainMenus(MainWindow& window) : m_window(window) {
@@ -38,6 +64,8 @@ MainMenus::MainMenus(MainWindow& window) : m_window(window) {
   m_menu = bar->addMenu(QStringLiteral("菜单"));
   m_batch = m_menu->addAction(QStringLiteral("批处理..."));
   bind(m_batch, [&window] { RunBatch(window); });
+  bind(m_menu->addAction(QStringLiteral("更新已有书籍...")),
+       [&window] { UpdateSavedBook(window); });
   bind(m_menu->addAction(QStringLiteral("线程数...")), [&window] { ChooseThreadCount(window); });
   m_menu->addSeparator();
 

@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "app/run_log.h"
+#include "chapters/chapter_cache.h"
 #include "chapters/clean_rules.h"
 #include "commands/command_thread.h"
 #include "text/codepage.h"
@@ -54,6 +55,7 @@ bool Program::CreateMainWindow() {
   // way typing it would be (the clamped milliseconds value included).
   BindBoxesToSettings(app);
   ApplyStartupSettings(app);
+  PruneChapterCache(app.programDir);
   m_window->Menus().ShowRadioChecks();
   m_window->ApplyUiFont();
 

@@ -1,5 +1,6 @@
 // The page fetcher's work after the request, on answers made up in the test.
 
+#include <ctime>
 #include <random>
 #include <string>
 
@@ -33,6 +34,44 @@ TEST(ProcessResponse, FailureTexts) {
             Gbk(" 网页获取失败！错误代码：\r\n\r\nHTTP/1.1 302 Found"));
   EXPECT_EQ(ShownText(ProcessResponse("x", "HTTP/1.1 404 Not 2009\r\n\r\n")), "x");
   EXPECT_EQ(FetchFailedMarker(), Gbk(" 网页获取失败！错误代码："));
+}
+
+// What an answer that is not a page asks for: its status code, and a
+// Retry-After in seconds or as an HTTP date (a date gone by is no wait);
+// anything else in it asks for nothing.
+TEST(ProcessResponse, StatusCodeAndRetryAfter) {
+  char inAMinute[64];
+  const std::time_t later = std::time(nullptr) + 60;
+  std::tm parts{};
+  gmtime_r(&later, &parts);
+  std::strftime(inAMinute, sizeof inAMinute, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+  struct Row {
+    std::string statusLine;
+    std::string retryAfter;  // empty: no such header
+    int code;
+    long long minMs;
+    long long maxMs;
+  };
+  const Row rows[] = {
+      {"HTTP/1.1 429 Too Many Requests", "1", 429, 1000, 1000},
+      {"HTTP/1.1 503 Service Unavailable", " 120 ", 503, 120000, 120000},
+      {"HTTP/1.1 503 Service Unavailable", inAMinute, 503, 50000, 60000},
+      {"HTTP/1.1 429 Too Many Requests", "Wed, 21 Oct 2015 07:28:00 GMT", 429, 0, 0},
+      {"HTTP/1.1 429 Too Many Requests", "later", 429, -1, -1},
+      {"HTTP/1.1 429 Too Many Requests", "", 429, -1, -1},
+      {"HTTP/1.1 404 Not Found", "", 404, -1, -1},
+      {"HTTP/1.1 4x4 Odd", "1", 0, 1000, 1000},
+  };
+  for (const Row& row : rows) {
+    std::string head = row.statusLine + "\r\n";
+    if (!row.retryAfter.empty()) head += "Retry-After: " + row.retryAfter + "\r\n";
+    const FetchResult result = ProcessResponse("x", head + "\r\n");
+    EXPECT_EQ(result.kind, FetchResult::Kind::HttpStatus) << row.statusLine;
+    EXPECT_EQ(result.statusCode, row.code) << row.statusLine;
+    EXPECT_GE(result.retryAfterMs, row.minMs) << row.retryAfter;
+    EXPECT_LE(result.retryAfterMs, row.maxMs) << row.retryAfter;
+  }
+  EXPECT_EQ(ProcessResponse("x", kOk).statusCode, 200);
 }
 
 TEST(ProcessResponse, EmptyBodyAndZeroByte) {

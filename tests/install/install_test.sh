@@ -77,7 +77,7 @@ done
 help=$("$cli" --help)
 options=$(grep -E '^  --' <<<"$help" | grep -oE -- '--[a-z][a-z-]*' | LC_ALL=C sort -u)
 commands=$(sed -n '/^Commands:/,/^$/p' <<<"$help" | grep -oE '^  [a-z]+' | tr -d ' ' | LC_ALL=C sort)
-if [ "$(wc -w <<<"$options")" -le 10 ] || [ "$(wc -w <<<"$commands")" -ne 5 ]; then
+if [ "$(wc -w <<<"$options")" -le 10 ] || [ "$(wc -w <<<"$commands")" -ne 6 ]; then
   fail "could not read the options and commands from --help"
 fi
 manual=$(gzip -dc "$copy/share/man/man1/tarnlow-cli.1.gz" | sed 's/\\-/-/g')

@@ -2,6 +2,7 @@
 // window's menu.
 
 #include <QAction>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -17,6 +19,7 @@
 
 #include "app/app.h"
 #include "commands/command_thread.h"
+#include "tests/support/support.h"
 #include "tests/support/test_server.h"
 #include "tests/ui/ui_fixture.h"
 #include "tests/ui/ui_tests.h"
@@ -178,6 +181,47 @@ void DialogsTest::cleanRulesEditor() {
       save ? std::vector<std::string>{Utf8ToAnsi("本站"), "(?:abc)"}
            : std::vector<std::string>{Utf8ToAnsi("广告")};
   QCOMPARE(loaded(), rules);
+}
+
+void DialogsTest::updateSavedBookFromTheMenu() {
+  TestServer server;
+  ServeBook(server, "/a/", {{"/a/1.html", "第1章 起", "一"}, {"/a/2.html", "第2章 承", "二"}},
+            "书a");
+  ProgramUnderTest program(TestBookSettings(server, "/a/"));
+  QVERIFY(program.Create());
+  // A book of one chapter saved earlier, with its record.
+  const std::filesystem::path book = program.Dir() / "Download" / "书a.txt";
+  const std::string old = Utf8ToAnsi("第1章 起\r\n一\r\n");
+  std::ofstream(book, std::ios::binary) << old;
+  std::ofstream(book.string() + ".tarnlow", std::ios::binary)
+      << "[book]\r\nAddress=" << server.Url("/a/")
+      << "\r\nListBegin=<div id=\"list\">\r\nListEnd=</div>\r\nTextBegin=<div "
+         "id=\"content\">\r\nTextEnd=</div>\r\n[chapters]\r\n"
+      << server.Url("/a/1.html") << "\r\n";
+  program.Type(Box::Address, Q("http://www.other.com/book/"));
+
+  AnswerDialogs dialogs([&](QDialog& dialog) {
+    auto* files = qobject_cast<QFileDialog*>(&dialog);
+    QVERIFY(files != nullptr);
+    QCOMPARE(files->directory().absolutePath(),
+             QString::fromStdString((program.Dir() / "Download").string()));
+    files->selectFile(QString::fromStdString(book.string()));
+    dialog.accept();  // through QDialog: the file dialog takes the chosen file
+  });
+  ChooseFromMenu(program, "更新已有书籍...");
+  QCOMPARE(dialogs.Count(), 1);
+  QVERIFY(program.WaitForIdle());
+
+  QCOMPARE(server.RequestCount("/a/1.html"), 0);
+  QCOMPARE(server.RequestCount("/a/2.html"), 1);
+  const std::string updated = tarnlow::test::ReadFile(book).value_or("");
+  QVERIFY(updated.starts_with(old + Utf8ToAnsi("第2章 承\r\n二")));
+  QCOMPARE(program.Books().size(), std::size_t{1});
+  const std::vector<MessageRecord> shown = program.messages().Messages();
+  QVERIFY(!shown.empty());
+  QCOMPARE(ToQt(shown.back().text), Q("书《书a.txt》已更新，新增 1 章。"));
+  // The window's own address is as it was.
+  QCOMPARE(program.Box(Box::Address)->text(), Q("http://www.other.com/book/"));
 }
 
 }  // namespace tarnlow::ui::test

@@ -84,6 +84,7 @@ class DialogsTest : public QObject {
   void batchRefusals();
   void cleanRulesEditor_data();
   void cleanRulesEditor();
+  void updateSavedBookFromTheMenu();
 };
 
 class ClipboardTest : public QObject {
