@@ -47,10 +47,14 @@ bool Program::CreateMainWindow() {
   }
 
   App& app = *m_app;
+  // A user file that cannot be read is noticed as start-up reads it; the
+  // window shows those notices under its help text rather than instead of it.
+  std::string startupNotices;
+  app.noticeHook = [&startupNotices](const std::string& notice) {
+    startupNotices += "\r\n\r\n" + notice;
+  };
   LoadLogFile(app);
-  // An unreadable rule file counts as missing; the user hears of it once the
-  // window shows its help text.
-  const std::string rulesNotice = LoadCleanRules(app.rules, app.programDir);
+  LoadCleanRules(app);
   // Installed first, so that what start-up puts in the boxes is saved the
   // way typing it would be (the clamped milliseconds value included).
   BindBoxesToSettings(app);
@@ -61,8 +65,8 @@ bool Program::CreateMainWindow() {
 
   m_model.SetTitle(WindowTitle());
   m_model.SetExecuteCaption(CaptionContents());
-  m_model.SetStatus(IdleHelpText(), false);
-  if (!rulesNotice.empty()) AddNotice(app, rulesNotice);
+  app.noticeHook = nullptr;
+  m_model.SetStatus(IdleHelpText() + startupNotices, !startupNotices.empty());
 
   m_libraries.MenuHide(m_window->StatusBox());
   m_libraries.MenuHide(m_window->BoxEdit(Box::DelayMs));

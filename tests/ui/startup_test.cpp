@@ -201,4 +201,21 @@ void StartupTest::boxEditsFollowTheirRules() {
   QCOMPARE(edit->text(), shown);
 }
 
+// A user file that is a folder counts as missing; the window says so under
+// its help text, which start-up must not write over the notice.
+void StartupTest::unreadableFilesNamedBelowTheHelpText() {
+  ProgramUnderTest program;
+  for (const char* name : {"log.log", "cleantxt.list", "config.ini"}) {
+    fs::remove(program.Dir() / name);
+    fs::create_directory(program.Dir() / name);
+  }
+  QVERIFY(program.Create());
+  program.Render();
+  const QString status = program.StatusText();
+  QVERIFY2(status.startsWith(Q("\n操作步骤：")), qPrintable(status));
+  for (const char* name : {"log.log", "cleantxt.list", "config.ini"}) {
+    QVERIFY2(status.contains(Q("无法读取 ") + Q(name) + Q("（是一个文件夹）")), qPrintable(status));
+  }
+}
+
 }  // namespace tarnlow::ui::test

@@ -15,6 +15,7 @@ class StartupTest : public QObject {
   void settingsAsTheWindowShowsThem();
   void boxEditsFollowTheirRules_data();
   void boxEditsFollowTheirRules();
+  void unreadableFilesNamedBelowTheHelpText();
 };
 
 class CommandsTest : public QObject {
