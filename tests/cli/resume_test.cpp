@@ -93,8 +93,16 @@ TEST_P(CliResume, SecondRunAfterKillFetchesOnlyWhatIsMissing) {
   const fs::path cache = home.Path() / "Cache";
   bool killedHalfWay = false;
   const auto first = RunProgram(TARNLOW_CLI_PATH, Args(home, {}), [&](pid_t pid) {
-    killedHalfWay = test::WaitUntil([&] { return CachedEntries(cache) == kAnswered; },
-                                    std::chrono::seconds(60));
+    // Killed only once the three threads' held requests have reached the
+    // server too, so that none of them is counted as the second run's.
+    killedHalfWay = test::WaitUntil(
+        [&] {
+          for (int n = kAnswered + 1; n <= kAnswered + 3; ++n) {
+            if (server.RequestCount("/book/" + std::to_string(n) + ".html") == 0) return false;
+          }
+          return CachedEntries(cache) == kAnswered;
+        },
+        std::chrono::seconds(60));
     kill(pid, SIGKILL);
   });
   ASSERT_TRUE(killedHalfWay) << CachedEntries(cache) << " kept\n" << first.err;
